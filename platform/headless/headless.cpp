@@ -1,0 +1,76 @@
+/*
+ * Headless platform half of the screen and the clock (see headless.h).
+ */
+#include "platform/headless/headless.h"
+
+#include <cstdlib>
+
+#include "demo/kv_timer.h"
+#include "video/kv_video.h"
+
+/* ---- Globals -------------------------------------------------------------
+ * Lifetime: whole run. */
+static HeadlessSink sink = nullptr; /* frame receiver, or null */
+static void* sinkUser = nullptr;    /* handed back to the sink */
+static long frames = 0;             /* frames shown so far */
+static int failNextOpen = 0;        /* 0 or 1 */
+static int virtualClock = 0;        /* 0 = monotonic clock, 1 = virtual */
+static int virtualNow = 0;          /* ms, the virtual clock's value */
+
+/* Lifetime: scr_platOpen .. scr_platClose. */
+static uint16_t* back = nullptr; /* 320x240 RGB565 heap buffer */
+
+void headless_setSink(HeadlessSink s, void* user)
+{
+    sink = s;
+    sinkUser = user;
+}
+
+long headless_frameCount(void)
+{
+    return frames;
+}
+
+void headless_failOpen(int fail)
+{
+    failNextOpen = fail != 0;
+}
+
+void headless_setClock(int ms)
+{
+    virtualClock = 1;
+    virtualNow = ms;
+}
+
+void headless_realClock(void)
+{
+    virtualClock = 0;
+}
+
+uint16_t* scr_platOpen(void)
+{
+    if (failNextOpen) {
+        failNextOpen = 0;
+        return nullptr;
+    }
+    back = (uint16_t*)calloc(SCR_PIXELS, sizeof(uint16_t));
+    return back;
+}
+
+void scr_platShow(uint16_t* b)
+{
+    frames++;
+    if (sink)
+        sink(b, sinkUser);
+}
+
+void scr_platClose(void)
+{
+    free(back);
+    back = nullptr;
+}
+
+int timer_platNow(void)
+{
+    return virtualClock ? virtualNow : timer_monotonicMs();
+}

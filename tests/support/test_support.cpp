@@ -1,0 +1,76 @@
+#include "tests/support/test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace ts {
+
+std::string makeTempDir(const std::string& tag)
+{
+    namespace fs = std::filesystem;
+    static int counter = 0;
+    fs::path p = fs::temp_directory_path() /
+                 ("orvel-" + tag + "-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    fs::remove_all(p);
+    fs::create_directories(p);
+    return p.string();
+}
+
+void removeTree(const std::string& dir)
+{
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    size_t n = bytes.empty() ? 0 : fwrite(bytes.data(), 1, bytes.size(), f);
+    return fclose(f) == 0 && n == bytes.size();
+}
+
+bool writeText(const std::string& path, const std::string& text)
+{
+    return writeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+std::vector<uint8_t> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void put8(std::vector<uint8_t>& b, unsigned v)
+{
+    b.push_back((uint8_t)v);
+}
+
+void put16le(std::vector<uint8_t>& b, unsigned v)
+{
+    b.push_back((uint8_t)v);
+    b.push_back((uint8_t)(v >> 8));
+}
+
+void put32le(std::vector<uint8_t>& b, uint32_t v)
+{
+    put16le(b, v & 0xFFFF);
+    put16le(b, v >> 16);
+}
+
+void put16be(std::vector<uint8_t>& b, unsigned v)
+{
+    b.push_back((uint8_t)(v >> 8));
+    b.push_back((uint8_t)v);
+}
+
+void putBytes(std::vector<uint8_t>& b, const char* s, size_t n)
+{
+    b.insert(b.end(), s, s + n);
+}
+
+} // namespace ts

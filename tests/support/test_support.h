@@ -1,0 +1,32 @@
+/*
+ * Helpers shared by the test suites: scratch files and byte writers.
+ */
+#ifndef ORVEL_TEST_SUPPORT_H
+#define ORVEL_TEST_SUPPORT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ts {
+
+/* A fresh empty directory under the build tree's temp area, removed by the
+ * caller with removeTree when done (tests keep it on failure for a look). */
+std::string makeTempDir(const std::string& tag);
+void removeTree(const std::string& dir);
+
+/* Writes bytes to a file; returns false when it cannot. */
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+bool writeText(const std::string& path, const std::string& text);
+std::vector<uint8_t> readFile(const std::string& path);
+
+/* Little-endian appenders for building file images by hand. */
+void put8(std::vector<uint8_t>& b, unsigned v);
+void put16le(std::vector<uint8_t>& b, unsigned v);
+void put32le(std::vector<uint8_t>& b, uint32_t v);
+void put16be(std::vector<uint8_t>& b, unsigned v);
+void putBytes(std::vector<uint8_t>& b, const char* s, size_t n);
+
+} // namespace ts
+
+#endif

@@ -1,0 +1,40 @@
+/*
+ * kv_texture: the 64 texture slots of the 3D renderer.
+ *
+ * A texture is loaded into the first free slot (first fit from slot 0) and is
+ * known by its slot number from then on; loading the same file twice fills two
+ * slots. A slot is free while its pixels pointer is null.
+ */
+#ifndef KV_TEXTURE_H
+#define KV_TEXTURE_H
+
+#include "video/kv_video.h"
+
+enum { TEX_SLOTS = 64 };
+
+extern Pic16b tex[TEX_SLOTS]; /* the slots; free when pixels == nullptr */
+extern int texCleared;        /* 0 until the first load empties every slot */
+
+/* Index of the first free slot, or -1 when all 64 hold a picture. */
+int findFreeTex(void);
+
+/* Loads a TGA or raw picture (chosen by name as loadRAW16bAuto does) into the
+ * first free slot. Returns the slot, or -1 when every slot is taken or the
+ * picture could not be loaded (the loader has printed why; the slot stays
+ * free). */
+int loadRawTex(const char* path);
+
+/* Loads a raw picture of w*h pixels into the first free slot. Returns the
+ * slot, or -1 as loadRawTex. */
+int loadTex(const char* path, int w, int h);
+
+/* Frees the picture of one slot; slots outside 0..63 are ignored. */
+void killTex(int slot);
+
+/* Frees every slot that holds a picture. */
+void killAllTex(void);
+
+/* Reserved for mipmaps: does nothing. */
+void makeMipmap(int slot);
+
+#endif

@@ -1,0 +1,368 @@
+/*
+ * kv_video: back buffer, primitives and pictures (see kv_video.h).
+ */
+#include "video/kv_video.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_TGA
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STBI_NO_THREAD_LOCALS
+#include <stb_image.h>
+
+/* ---- Globals -------------------------------------------------------------
+ * Lifetime: scr_init .. scr_exit. */
+static uint16_t* scr1 = nullptr; /* back buffer, 320x240 RGB565, or null */
+
+static const char MSG_NOT_FOUND[] = "EEEEEEEEEEEK!!!     file not found!!";
+static const char MSG_NO_MEM[] = "EEEEEEEEEEEK!!!     not nuff mem!!";
+
+/* ---- Screen -------------------------------------------------------------- */
+
+uint16_t* scr_init(void)
+{
+    if (scr1)
+        return scr1;
+    scr1 = scr_platOpen();
+    return scr1;
+}
+
+void scr_exit(void)
+{
+    if (!scr1)
+        return;
+    scr_platClose();
+    scr1 = nullptr;
+}
+
+uint16_t* scr_getBuf(void)
+{
+    return scr1;
+}
+
+void scr_flip(void)
+{
+    if (scr1)
+        scr_platShow(scr1);
+}
+
+uint16_t scr_RGB2W(unsigned r, unsigned g, unsigned b)
+{
+    r &= 0xFF;
+    g &= 0xFF;
+    b &= 0xFF;
+    return (uint16_t)(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+}
+
+void scr_putpixelc(uint16_t x, uint16_t y, uint16_t c)
+{
+    if (scr1 && x < SCR_W && y < SCR_H)
+        scr1[y * SCR_W + x] = c;
+}
+
+void scr_putpixel(uint16_t x, uint16_t y, uint8_t r, uint8_t g, uint8_t b)
+{
+    scr_putpixelc(x, y, scr_RGB2W(r, g, b));
+}
+
+void scr_clrc(uint16_t c)
+{
+    if (!scr1)
+        return;
+    if ((c >> 8) == (c & 0xFF)) {
+        /* both bytes equal: one byte fill does it */
+        memset(scr1, c & 0xFF, SCR_BYTES);
+        return;
+    }
+    for (int i = 0; i < SCR_PIXELS; i++)
+        scr1[i] = c;
+}
+
+void scr_clr(unsigned r, unsigned g, unsigned b)
+{
+    scr_clrc(scr_RGB2W(r, g, b));
+}
+
+void scr_line(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1, uint16_t c)
+{
+    int dx = (int)x1 - (int)x0;
+    int dy = (int)y1 - (int)y0;
+    float adx = (float)(dx < 0 ? -dx : dx);
+    float ady = (float)(dy < 0 ? -dy : dy);
+    int n = (int)(adx > ady ? adx : ady);
+    if (n <= 0)
+        return;
+    float fn = (float)n;
+    for (int i = 0; i < n; i++) {
+        /* i*dx and i*dy are integer products, then float division by n */
+        float fx = (float)(i * dx) / fn + (float)x0;
+        float fy = (float)(i * dy) / fn + (float)y0;
+        scr_putpixelc((uint16_t)(int)fx, (uint16_t)(int)fy, c);
+    }
+}
+
+/* ---- Pictures ------------------------------------------------------------ */
+
+/* floor(log2(w)) for w >= 2, else 0 */
+static uint16_t pic_log2(unsigned w)
+{
+    uint16_t l = 0;
+    while (w > 1) {
+        w >>= 1;
+        l++;
+    }
+    return l;
+}
+
+static uint16_t pic_rgb888(const unsigned char* p)
+{
+    return (uint16_t)(((p[0] >> 3) << 11) | ((p[1] >> 2) << 5) | (p[2] >> 3));
+}
+
+static void pic_empty(Pic16b* pic)
+{
+    pic->pixels = nullptr;
+    pic->width = 0;
+    pic->height = 0;
+    pic->widthLog2 = 0;
+}
+
+/* Allocates w*h pixels after checking the size; prints the "not nuff mem"
+ * message and returns nullptr when the size is absurd or memory runs out. */
+static uint16_t* pic_alloc(long long w, long long h)
+{
+    if (w <= 0 || h <= 0 || w * h > PIC_MAX_PIXELS) {
+        printf("%s", MSG_NO_MEM);
+        return nullptr;
+    }
+    uint16_t* p = (uint16_t*)calloc((size_t)(w * h), sizeof(uint16_t));
+    if (!p)
+        printf("%s", MSG_NO_MEM);
+    return p;
+}
+
+int isTGA(const char* path)
+{
+    if (!path)
+        return 0;
+    return (strstr(path, ".tga") || strstr(path, ".TGA")) ? 1 : 0;
+}
+
+/* Collects the characters between position `end` (exclusive) and the nearest
+ * `marker` before it into a right-aligned 5-character field and converts it
+ * with "%d". Returns the marker's position, or -1 when there is none or the
+ * number is longer than four characters. *conv receives sscanf's result. */
+static int size_field(const char* path, int end, char marker, int* value, int* conv)
+{
+    int m = end - 1;
+    while (m >= 0 && path[m] != marker)
+        m--;
+    if (m < 0 || end - m - 1 > 4)
+        return -1;
+    char field[6] = "     ";
+    memcpy(field + 5 - (end - m - 1), path + m + 1, (size_t)(end - m - 1));
+    *value = 0;
+    *conv = sscanf(field, "%d", value);
+    return m;
+}
+
+int extractSize(const char* path, int* first, int* second)
+{
+    int a = 0, b = 0, conv = 0;
+    if (first)
+        *first = 0;
+    if (second)
+        *second = 0;
+    if (!path)
+        return 0;
+    const char* dot = strrchr(path, '.');
+    if (!dot)
+        return 0;
+    int x = size_field(path, (int)(dot - path), 'x', &b, &conv);
+    if (x < 0)
+        return 0;
+    int convSecond = conv;
+    if (size_field(path, x, '_', &a, &conv) < 0)
+        return 0;
+    if (first)
+        *first = a;
+    if (second)
+        *second = b;
+    return convSecond;
+}
+
+void loadRAW16b(const char* path, Pic16b* pic, int w, int h)
+{
+    pic_empty(pic);
+    FILE* f = path ? fopen(path, "rb") : nullptr;
+    if (!f) {
+        printf("%s", MSG_NOT_FOUND);
+        return;
+    }
+    uint16_t* px = pic_alloc(w, h);
+    if (!px) {
+        fclose(f);
+        return;
+    }
+    /* Read row by row; a short file leaves the rest black (calloc). */
+    unsigned char row[3 * 4096];
+    size_t n = (size_t)w * (size_t)h;
+    size_t done = 0;
+    while (done < n) {
+        size_t want = n - done < 4096 ? n - done : 4096;
+        size_t got = fread(row, 3, want, f);
+        for (size_t i = 0; i < got; i++)
+            px[done + i] = pic_rgb888(row + 3 * i);
+        done += want;
+        if (got < want)
+            break;
+    }
+    fclose(f);
+    pic->pixels = px;
+    pic->width = (uint16_t)w;
+    pic->height = (uint16_t)h;
+    pic->widthLog2 = pic_log2((unsigned)w);
+}
+
+void loadTGA16b(const char* path, Pic16b* pic)
+{
+    pic_empty(pic);
+    FILE* f = path ? fopen(path, "rb") : nullptr;
+    if (!f) {
+        printf("%s", MSG_NOT_FOUND);
+        return;
+    }
+    /* stb_image applies the vertical origin bit but not the horizontal one
+     * (bit 4 of the descriptor byte at offset 17): read it ourselves. */
+    unsigned char head[18];
+    size_t headLen = fread(head, 1, sizeof head, f);
+    int rightToLeft = headLen == sizeof head && (head[17] & 0x10);
+    fseek(f, 0, SEEK_SET);
+
+    int w = 0, h = 0, comp = 0;
+    if (!stbi_info_from_file(f, &w, &h, &comp)) {
+        printf("%s: not a readable TGA (%s)\n", path, stbi_failure_reason());
+        fclose(f);
+        return;
+    }
+    if ((long long)w * h > PIC_MAX_PIXELS || w > 0xFFFF || h > 0xFFFF) {
+        printf("%s", MSG_NO_MEM);
+        fclose(f);
+        return;
+    }
+    unsigned char* rgb = stbi_load_from_file(f, &w, &h, &comp, 3);
+    fclose(f);
+    if (!rgb) {
+        printf("%s: not a readable TGA (%s)\n", path, stbi_failure_reason());
+        return;
+    }
+    uint16_t* px = pic_alloc(w, h);
+    if (!px) {
+        stbi_image_free(rgb);
+        return;
+    }
+    for (int i = 0; i < h; i++) {
+        const unsigned char* src = rgb + (size_t)i * w * 3;
+        uint16_t* dst = px + (size_t)i * w;
+        for (int j = 0; j < w; j++) {
+            int sc = rightToLeft ? w - 1 - j : j;
+            dst[j] = pic_rgb888(src + 3 * sc);
+        }
+    }
+    stbi_image_free(rgb);
+    pic->pixels = px;
+    pic->width = (uint16_t)w;
+    pic->height = (uint16_t)h;
+    pic->widthLog2 = pic_log2((unsigned)w);
+}
+
+void loadRAW16bAuto(const char* path, Pic16b* pic)
+{
+    if (isTGA(path)) {
+        loadTGA16b(path, pic);
+        return;
+    }
+    int w = 0, h = 0;
+    extractSize(path, &w, &h);
+    if (w <= 0 || h <= 0) {
+        pic_empty(pic);
+        printf("EEEEEEEEEEEK!!!     no size in file name!! %s\n", path ? path : "(null)");
+        return;
+    }
+    loadRAW16b(path, pic, w, h);
+}
+
+/* Clips the picture placed at (x, y) to the screen. Returns 0 when nothing is
+ * visible; else the visible source rectangle [c0, c1) x [r0, r1). */
+static int pic_clip(const Pic16b* pic, int x, int y, int* c0, int* c1, int* r0, int* r1)
+{
+    if (!scr1 || !pic || !pic->pixels)
+        return 0;
+    int w = pic->width, h = pic->height;
+    if (x + w < 0 || y + h < 0 || x > SCR_W || y > SCR_H || w * h <= 0)
+        return 0;
+    *c0 = x < 0 ? -x : 0;
+    *r0 = y < 0 ? -y : 0;
+    *c1 = x + w > SCR_W ? SCR_W - x : w;
+    *r1 = y + h > SCR_H ? SCR_H - y : h;
+    return *c0 < *c1 && *r0 < *r1;
+}
+
+void drawPic16b(const Pic16b* pic, int x, int y)
+{
+    int c0, c1, r0, r1;
+    if (!pic_clip(pic, x, y, &c0, &c1, &r0, &r1))
+        return;
+    for (int r = r0; r < r1; r++) {
+        const uint16_t* src = pic->pixels + (size_t)r * pic->width;
+        uint16_t* dst = scr1 + (y + r) * SCR_W + x + c0;
+        for (int c = c0; c < c1; c++, dst++)
+            if (src[c] != PIC_KEY)
+                *dst = src[c];
+    }
+}
+
+uint16_t pic_addPixel(uint16_t dst, uint16_t src)
+{
+    /* Halve both and add channel-wise in one sum; each channel's carry lands
+     * in the bit above it (15 for red, 10 for green, 4 for blue). */
+    unsigned t = ((src >> 1) & 0x7BEF) + ((dst >> 1) & 0x7BEF);
+    if (t & 0x8000)
+        t |= 0x7800;
+    if (t & 0x0400)
+        t |= 0x03E0;
+    if (t & 0x0010)
+        t |= 0x000F;
+    return (uint16_t)(t << 1);
+}
+
+void drawPic16b_add(const Pic16b* pic, int x, int y)
+{
+    int c0, c1, r0, r1;
+    if (!pic_clip(pic, x, y, &c0, &c1, &r0, &r1))
+        return;
+    for (int r = r0; r < r1; r++) {
+        const uint16_t* src = pic->pixels + (size_t)r * pic->width;
+        uint16_t* dst = scr1 + (y + r) * SCR_W + x + c0;
+        for (int c = c0; c < c1; c++, dst++) {
+            uint16_t s = src[c];
+            if (s == 0 || s == PIC_KEY)
+                continue;
+            *dst = *dst ? pic_addPixel(*dst, s) : s;
+        }
+    }
+}
+
+void killPic16b(Pic16b* pic)
+{
+    if (!pic)
+        return;
+    free(pic->pixels);
+    pic->pixels = nullptr;
+    pic->width = 0;
+    pic->height = 0;
+}
