@@ -4,7 +4,7 @@
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 
-.PHONY: all deps build test run asan clean
+.PHONY: all deps build test run bench asan clean
 
 all: build
 
@@ -20,6 +20,9 @@ test: build
 
 run: build
 	@echo "the demo is not assembled yet"
+
+bench: build
+	@$(CMAKE) --build build --target bench
 
 asan: deps
 	@$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=ON >/dev/null
