@@ -4,7 +4,7 @@
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 
-.PHONY: all deps build test run bench asan clean
+.PHONY: all deps build test run bench preview asan clean
 
 all: build
 
@@ -23,6 +23,10 @@ run: build
 
 bench: build
 	@$(CMAKE) --build build --target bench
+
+preview: build
+	@$(CMAKE) --build build --target preview
+	@echo "previews in build/preview/"
 
 asan: deps
 	@$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=ON >/dev/null
