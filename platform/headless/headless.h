@@ -14,6 +14,8 @@
  * sound sink in order, each sample once, with no gaps; a ring that runs dry
  * is caught up on later writes instead of leaving silence. The ring is the
  * handheld's (65536 samples), since this device drains it the same way.
+ * The device's time origin is the clock at snd_init, so a capture switches to
+ * the virtual clock before snd_init.
  */
 #ifndef ORVEL_HEADLESS_H
 #define ORVEL_HEADLESS_H

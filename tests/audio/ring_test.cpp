@@ -96,7 +96,7 @@ TEST_F(Ring, RefusedWritesChangeNothingAndEmptyOnesTakeTheWholeRequest)
     snd_genTone();
     headless_setClock(1100);
     snd_update();
-    int pos0 = bufPos, clr0 = bufClr;
+    int pos0 = bufPos;
     ASSERT_EQ(pos0, 4410);
     snd_setBufClr();
 
@@ -110,7 +110,6 @@ TEST_F(Ring, RefusedWritesChangeNothingAndEmptyOnesTakeTheWholeRequest)
     EXPECT_EQ(sendSound(), 65536 - pos0);
     EXPECT_EQ(bufPos, 0);
     EXPECT_EQ(bufClr, 65536 - pos0);
-    (void)clr0;
 
     /* an odd byte count takes whole samples only */
     headless_forceSoundWrite(7);
@@ -140,15 +139,12 @@ TEST_F(Ring, ACaptureGetsEveryToneFrameOnceInOrderAcrossWraps)
     /* 60 frames a second of demo loop for 5 s: the ring wraps twice over */
     int ms = 0;
     int wrapped = 0;
-    uint16_t tone0 = 0;
     snd_genTone();
-    tone0 = (uint16_t)(sndBuf[0] - 100); /* the tone's counter before this run */
+    uint16_t tone0 = (uint16_t)(sndBuf[0] - 100); /* the tone's counter before this run */
     snd_update();
     for (int f = 1; f <= 300; f++) {
         ms = f * 1000 / 60;
         headless_setClock(1000 + ms);
-        int pos, len, mask;
-        snd_bufPosLenLEN(&pos, &len, &mask);
         int before = bufPos;
         size_t callsBefore = cap.calls.size();
         snd_genTone();

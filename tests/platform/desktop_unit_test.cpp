@@ -20,7 +20,8 @@ namespace {
 /* One X server for the test program; Allegro starts on it with no sound
  * configuration, so the stream gets Allegro's silent driver. */
 pu::XServer xs;
-std::string skipWhy;
+std::string skipWhy; /* why there is no X server to test in, or empty */
+int allegroUp = 0;   /* 1 once sys_init succeeded on it */
 std::string home;
 
 struct XEnvironment : ::testing::Environment {
@@ -32,8 +33,7 @@ struct XEnvironment : ::testing::Environment {
         setenv("DISPLAY", xs.display.c_str(), 1);
         setenv("ALLEGRO", home.c_str(), 1);
         setenv("HOME", home.c_str(), 1);
-        if (sys_init() != 0)
-            skipWhy = "Allegro did not start on " + xs.display;
+        allegroUp = sys_init() == 0;
     }
     void TearDown() override
     {
@@ -48,7 +48,8 @@ const auto* env = ::testing::AddGlobalTestEnvironment(new XEnvironment);
 #define NEED_X()                                                                                                       \
     do {                                                                                                               \
         if (!skipWhy.empty())                                                                                          \
-            GTEST_SKIP() << skipWhy;                                                                                   \
+            GTEST_SKIP() << skipWhy << " (Debian xvfb)";                                                               \
+        ASSERT_TRUE(allegroUp) << "Allegro did not start on " << xs.display;                                           \
     } while (0)
 
 void releaseAll()
