@@ -197,6 +197,28 @@ TEST_F(Ring, AFreeRoomThatWrapsIsFilledAtTheEndThenFromTheStart)
     EXPECT_EQ(sndBuf[65529], 7);
 }
 
+TEST_F(Ring, AHalfFrameTakenByTheDeviceKeepsTheProducersInsideTheRing)
+{
+    /* a device that takes odd sample counts leaves the room starting on the
+     * ring's last sample: the frame written there wraps its right sample */
+    snd_setBufClr();
+    headless_forceSoundWrite(2 * 65535);
+    EXPECT_EQ(sendSound(), 65535);
+    snd_setBufClr();
+    headless_forceSoundWrite(2);
+    EXPECT_EQ(sendSound(), 1);
+    headless_forceSoundWrite(2);
+    EXPECT_EQ(sendSound(), 1);
+    ASSERT_EQ(bufPos, 1);
+    ASSERT_EQ(bufClr, 2);
+    sndBuf[65535] = 1;
+    sndBuf[0] = 2;
+    sndBuf[1] = 5;
+    snd_genTone();
+    EXPECT_EQ(sndBuf[0], sndBuf[65535]); /* left at the end, right at index 0 */
+    EXPECT_EQ(sndBuf[1], 5);
+}
+
 TEST_F(Ring, NoiseIsTheLowBitsOfRandInBothChannels)
 {
     bufPos = 0;
