@@ -4,7 +4,7 @@
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 
-.PHONY: all deps build test run bench preview asan clean
+.PHONY: all deps build arm test run bench preview asan clean
 
 all: build
 
@@ -15,7 +15,14 @@ build: deps
 	@$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE) --build build -j $(JOBS)
 
-test: build
+# The handheld programs, cross-built (armv5te, soft float, static). The test
+# suite runs them under qemu-arm, so `test` builds them first.
+arm: deps
+	@$(CMAKE) -S . -B build-arm -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/arm-linux-gnueabi.cmake >/dev/null
+	@$(CMAKE) --build build-arm -j $(JOBS)
+
+test: build arm
 	@ctest --test-dir build --output-on-failure -j $(JOBS)
 
 run: build
@@ -28,7 +35,7 @@ preview: build
 	@$(CMAKE) --build build --target preview
 	@echo "previews in build/preview/"
 
-asan: deps
+asan: deps arm
 	@$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=ON >/dev/null
 	@$(CMAKE) --build build-asan -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -5,7 +5,9 @@
 
 #include <cstdlib>
 
+#include "demo/kv_input.h"
 #include "demo/kv_timer.h"
+#include "platform/kv_sys.h"
 #include "video/kv_video.h"
 
 /* ---- Globals -------------------------------------------------------------
@@ -16,6 +18,8 @@ static long frames = 0;             /* frames shown so far */
 static int failNextOpen = 0;        /* 0 or 1 */
 static int virtualClock = 0;        /* 0 = monotonic clock, 1 = virtual */
 static int virtualNow = 0;          /* ms, the virtual clock's value */
+static uint32_t buttons = 0;        /* KB_* bits the next kb_poll reads */
+static int failNextKb = 0;          /* 0 or 1 */
 
 /* Lifetime: scr_platOpen .. scr_platClose. */
 static uint16_t* back = nullptr; /* 320x240 RGB565 heap buffer */
@@ -73,4 +77,45 @@ void scr_platClose(void)
 int timer_platNow(void)
 {
     return virtualClock ? virtualNow : timer_monotonicMs();
+}
+
+/* ---- Controller ---------------------------------------------------------- */
+
+void headless_setButtons(uint32_t word)
+{
+    buttons = word;
+}
+
+void headless_failKbOpen(int fail)
+{
+    failNextKb = fail != 0;
+}
+
+int kb_init(void)
+{
+    if (failNextKb) {
+        failNextKb = 0;
+        return -1;
+    }
+    return 0;
+}
+
+void kb_poll(void)
+{
+    kb_buf = buttons;
+}
+
+void kb_exit(void)
+{
+}
+
+/* ---- Program entry and exit ---------------------------------------------- */
+
+int sys_init(void)
+{
+    return 0;
+}
+
+void sys_exit(void)
+{
 }

@@ -1,0 +1,67 @@
+/*
+ * Running the platform programs from a test: child processes with their
+ * output in files, waits with time limits, a private X server, and the
+ * fake devices of the handheld.
+ */
+#ifndef ORVEL_PROC_UTIL_H
+#define ORVEL_PROC_UTIL_H
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace pu {
+
+/* True when `name` is an executable on PATH. */
+bool haveTool(const std::string& name);
+
+/* Starts argv[0] (searched on PATH) with stdin from /dev/null and stdout and
+ * stderr into the given files. env entries "KEY=VALUE" are set, bare "KEY"
+ * entries are removed. Returns the pid, or -1. */
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            const std::string& outPath, const std::string& errPath);
+
+/* Waits up to timeoutMs for the child to end. Returns its exit code, 128 +
+ * signal when a signal ended it, or -1 on time-out (the child is left
+ * running). */
+int waitExit(pid_t pid, int timeoutMs);
+
+/* Ends a child that is still running (SIGTERM, then SIGKILL) and reaps it. */
+void stop(pid_t pid);
+
+/* spawn + waitExit; a child still running at the limit is stopped and -1
+ * returned. */
+int run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+        const std::string& outPath, const std::string& errPath, int timeoutMs);
+
+/* The whole file as text ("" when missing). */
+std::string readText(const std::string& path);
+
+/* Polls the file until it contains `text`. Gives up after timeoutMs, or as
+ * soon as child `pid` (when >= 0) has ended without writing it. */
+bool waitForText(const std::string& path, const std::string& text, int timeoutMs, pid_t pid = -1);
+
+/* Polls the file until it is at least `bytes` long. */
+bool waitForSize(const std::string& path, long long bytes, int timeoutMs, pid_t pid = -1);
+
+/* Writes one 32-bit button word (little-endian) into a FIFO that a program
+ * reads as its button device. */
+bool pressButtons(const std::string& fifo, uint32_t word);
+
+/* Sleeps. */
+void sleepMs(int ms);
+
+/* A private X server (Xvfb) on a display of its own choosing. */
+struct XServer {
+    pid_t pid = -1;
+    std::string display; /* ":N" */
+};
+
+/* Starts Xvfb with one 800x600 24-bit screen. Returns false with a reason. */
+bool startX(XServer* x, std::string* why);
+void stopX(XServer* x);
+
+} // namespace pu
+
+#endif
