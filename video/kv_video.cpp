@@ -18,6 +18,9 @@
  * Lifetime: scr_init .. scr_exit. */
 static uint16_t* scr1 = nullptr; /* back buffer, 320x240 RGB565, or null */
 
+/* Lifetime: whole run. */
+uint8_t scr8b[SCR_PIXELS]; /* ribbon intensity plane, 320x240 bytes 0..255 */
+
 static const char MSG_NOT_FOUND[] = "EEEEEEEEEEEK!!!     file not found!!";
 static const char MSG_NO_MEM[] = "EEEEEEEEEEEK!!!     not nuff mem!!";
 

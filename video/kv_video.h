@@ -37,6 +37,10 @@ struct Pic16b {
     uint16_t widthLog2; /* floor(log2(width)) for width >= 2, else 0 */
 };
 
+/* The ribbons' intensity plane: 320x240 bytes (0..255), row-major, 320 a
+ * row, zero at start. Only the ribbon drawer (effects2d) uses it. */
+extern uint8_t scr8b[SCR_PIXELS];
+
 /* ---- Screen ------------------------------------------------------------ */
 
 /* Opens the visible surface and the back buffer. Returns the back buffer, or
