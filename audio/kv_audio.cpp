@@ -6,6 +6,10 @@
 
 #include <cstdlib>
 
+#include "audio/kv_loadwav.h"
+#include "video/kv_font.h"
+#include "video/kv_video.h"
+
 /* ---- Globals -------------------------------------------------------------
  * Lifetime: whole run. */
 SndSlot snd[SND_SLOTS];       /* sample slots; all free at start */
@@ -31,8 +35,7 @@ int snd_init(int rate, int stereo)
     bufClr = sndLen;
     if (!snd_platOpen(rate, stereo))
         return 0;
-    for (int i = 0; i < SND_SLOTS; i++)
-        snd_clearSlot(&snd[i]);
+    killAllSnd();
     return 1;
 }
 
@@ -175,4 +178,97 @@ int snd_devAccepted(long result, int request)
     bufClr += n;
     bufPos = (bufPos + n) & (sndLen - 1);
     return n;
+}
+
+/* ---- Sample slots ----------------------------------------------------------- */
+
+static int snd_validSlot(int i)
+{
+    return i >= 0 && i < SND_SLOTS;
+}
+
+int findFreeSnd(void)
+{
+    for (int i = 0; i < SND_SLOTS; i++)
+        if (snd[i].bytes == 0)
+            return i;
+    return -1;
+}
+
+int loadSnd(void)
+{
+    return 0;
+}
+
+int loadWav(const char* path)
+{
+    int i = findFreeSnd();
+    if (i < 0) {
+        bprint("EEEEEEEEEEEK!!!    no empty slot!\n");
+        scr_flip();
+        return -1;
+    }
+    SndSlot* s = &snd[i];
+    int16_t* data = loadwav(path, &s->bytes);
+    int code = wav_code(data);
+    if (code != 0) {
+        /* The loader has freed what it read; the slot stays free. */
+        bprintf("EEK!!!  %s  %s\n", path ? path : "", wav_message(code));
+        scr_flip();
+        snd_clearSlot(s);
+        return -1;
+    }
+    s->data = data;
+    s->state = SND_STOP;
+    s->vol = 100;
+    s->len = s->bytes / 2;
+    s->pos = 0;
+    return i;
+}
+
+void killSnd(int index)
+{
+    if (snd_validSlot(index))
+        snd_clearSlot(&snd[index]);
+}
+
+void killAllSnd(void)
+{
+    for (int i = 0; i < SND_SLOTS; i++)
+        snd_clearSlot(&snd[i]);
+}
+
+int getSndState(int index)
+{
+    return snd_validSlot(index) ? snd[index].state : SND_STOP;
+}
+
+/* Sets a valid slot's state. */
+static void snd_setState(int index, int state)
+{
+    if (snd_validSlot(index))
+        snd[index].state = state;
+}
+
+void playSnd(int index)
+{
+    snd_setState(index, SND_PLAY);
+}
+
+void loopSnd(int index)
+{
+    snd_setState(index, SND_LOOP);
+}
+
+void pauseSnd(int index)
+{
+    snd_setState(index, SND_PAUSE);
+}
+
+void stopSnd(int index)
+{
+    if (!snd_validSlot(index))
+        return;
+    snd[index].state = SND_STOP;
+    snd[index].pos = 0;
 }

@@ -145,6 +145,45 @@ int snd_devRequest(void);
  * advances (mod sndLen) by n. Returns n. */
 int snd_devAccepted(long result, int request);
 
+/* ---- Sample slots ---------------------------------------------------------
+ * Sound effects: WAV files loaded into the first free slot as signed 16-bit
+ * mono samples, played, looped, paused and stopped by slot index, and mixed
+ * into the ring by snd_mix. Indices outside 0..63 are ignored (getSndState
+ * reports SND_STOP for them). */
+
+/* Loads a WAV file (loadwav) into the first free slot. Returns the slot
+ * index, or -1: with no free slot it prints "EEEEEEEEEEEK!!!    no empty
+ * slot!\n" on the screen; for a file that cannot be read it prints
+ * "EEK!!!  <path>  <reason>\n" with the reason of the loader's code and
+ * leaves the slot free. Either message is shown with scr_flip. A loaded slot
+ * starts stopped at position 0, volume 100. */
+int loadWav(const char* path);
+
+/* Index of the first free slot (bytes 0), or -1 when all 64 are in use. */
+int findFreeSnd(void);
+
+/* Always 0; reserved. */
+int loadSnd(void);
+
+/* Clears one slot: state SND_STOP, vol 100, bytes 0, data freed and null;
+ * pos is kept. */
+void killSnd(int index);
+
+/* Clears all 64 slots the same way (snd_init does this too). */
+void killAllSnd(void);
+
+/* The slot's state (SND_STOP .. SND_PAUSE). */
+int getSndState(int index);
+
+/* Set the state to SND_PLAY, SND_LOOP or SND_PAUSE keeping the position, so
+ * playing a paused slot resumes it. Play only slots that hold data. */
+void playSnd(int index);
+void loopSnd(int index);
+void pauseSnd(int index);
+
+/* Stops the slot and rewinds it: SND_STOP, pos 0. */
+void stopSnd(int index);
+
 /* ---- Platform half, one per build under platform/ ------------------------ */
 
 /* Opens the output. Returns 1, or 0 when it cannot be opened. */
