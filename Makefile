@@ -16,6 +16,7 @@ build: deps
 	@$(CMAKE) --build build -j $(JOBS)
 
 test: build
+	@scripts/get-test-modules build/test-modules
 	@ctest --test-dir build --output-on-failure -j $(JOBS)
 
 run: build
