@@ -35,8 +35,9 @@ const int16_t wavetab[4][64] = {
      110, -180, -139, -20, 246, -86, -80, -134, 219, 117, -143, -226, -166, 120, -47, 29},
 };
 
-/* The classic tracker C-4 rates for finetunes -8..7 (index = finetune + 8);
- * listed values, each within 0.05% of 8363 * 2^((index - 8) / 96). */
+/* The classic tracker C-4 rates for finetunes -8..7 (index = finetune + 8):
+ * listed values without an exact formula, rising with the index and each
+ * within 0.5% of 8363 * 2^((index - 8) / 96). */
 const int32_t mod_finetunes[16] = {
     7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280, 8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757,
 };
