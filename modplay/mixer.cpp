@@ -27,17 +27,34 @@ enum {
 template <typename T, int STEREO, int DIR>
 static void mixRun(int32_t* buf, int n, const T* data, uint32_t p, uint32_t step, int32_t gl, int32_t gr)
 {
+    const uint32_t d = DIR > 0 ? step : 0u - step; /* unsigned: wraps to a subtraction */
+    int i = 0;
     if (STEREO) {
-        for (int i = 0; i < n; i++) {
+        /* groups of eight frames, then the rest */
+        for (; i + 8 <= n; i += 8) {
+            for (int k = 0; k < 8; k++) {
+                int32_t s = data[p >> 10];
+                buf[2 * (i + k)] += s * gl;
+                buf[2 * (i + k) + 1] += s * gr;
+                p += d;
+            }
+        }
+        for (; i < n; i++) {
             int32_t s = data[p >> 10];
             buf[2 * i] += s * gl;
             buf[2 * i + 1] += s * gr;
-            p = DIR > 0 ? p + step : p - step;
+            p += d;
         }
     } else {
-        for (int i = 0; i < n; i++) {
+        for (; i + 8 <= n; i += 8) {
+            for (int k = 0; k < 8; k++) {
+                buf[i + k] += (int32_t)data[p >> 10] * gl;
+                p += d;
+            }
+        }
+        for (; i < n; i++) {
             buf[i] += (int32_t)data[p >> 10] * gl;
-            p = DIR > 0 ? p + step : p - step;
+            p += d;
         }
     }
 }
@@ -197,7 +214,9 @@ void copybuf_s32_to_s16(void* out, const int32_t* buf, int frames, int channels)
     int n = frames * channels;
     for (int i = 0; i < n; i++) {
         int32_t v = buf[i];
-        o[i] = (int16_t)(v < -0x800000 ? -32768 : v >= 0x800000 ? 32767 : v >> 8);
+        /* clamping to -0x800000..0x7FFFFF first gives the same limits */
+        v = v < -0x800000 ? -0x800000 : v > 0x7FFFFF ? 0x7FFFFF : v;
+        o[i] = (int16_t)(v >> 8);
     }
 }
 
@@ -207,7 +226,8 @@ void copybuf_s32_to_s8(void* out, const int32_t* buf, int frames, int channels)
     int n = frames * channels;
     for (int i = 0; i < n; i++) {
         int32_t v = buf[i];
-        o[i] = (int8_t)(v < -0x800000 ? -128 : v >= 0x800000 ? 127 : v >> 16);
+        v = v < -0x800000 ? -0x800000 : v > 0x7FFFFF ? 0x7FFFFF : v;
+        o[i] = (int8_t)(v >> 16);
     }
 }
 
@@ -217,7 +237,8 @@ void copybuf_s32_to_u8(void* out, const int32_t* buf, int frames, int channels)
     int n = frames * channels;
     for (int i = 0; i < n; i++) {
         int32_t v = buf[i];
-        o[i] = (uint8_t)((v < -0x800000 ? -128 : v >= 0x800000 ? 127 : v >> 16) + 128);
+        v = v < -0x800000 ? -0x800000 : v > 0x7FFFFF ? 0x7FFFFF : v;
+        o[i] = (uint8_t)((v >> 16) + 128);
     }
 }
 

@@ -85,6 +85,21 @@ TEST_F(Tool, OnePassToWavStopsAtTheJumpBackButNotInsideTheLoop)
     EXPECT_NE(info.out.find("duration_ms: 1800\n"), std::string::npos) << info.out;
 }
 
+TEST_F(Tool, OnePassIsCutAfterAnHour)
+{
+    /* 256 positions of a 256-row pattern at 2.4 s a row: days without a revisit */
+    xmw::Song s = mpt::basicSong();
+    s.patterns[0] = xmw::Pattern(256, 1);
+    s.orders.assign(256, 0);
+    s.speed = 31;
+    s.tempo = 32;
+    ASSERT_TRUE(xmw::writeFile(s, dir + "/long.xm"));
+    ToolRun r = tool(dir + "/long.xm --info --rate 8000");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("duration_ms: 3600000\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("capped: "), std::string::npos) << r.out;
+}
+
 TEST_F(Tool, FormatsSecondsAndRates)
 {
     ToolRun r = tool(song + " -o " + dir + "/m.wav --seconds 0.5 --mono --bits 8 --rate 11025");
