@@ -332,8 +332,12 @@ uint32_t MODFILE_Process(MODFILE* mod)
             int32_t basePeriod = ch->basePeriod;
             if (MODFILE_TriggerNote(mod, c, cell->note, cell->instrument & 255, cell->volume) && c < 32)
                 triggered |= 1u << c;
-            if (flags & MODFX_KEEP_POSITION)
+            if (flags & MODFX_KEEP_POSITION) {
+                /* the note may have switched to a shorter sample: stay in it */
                 ch->voice.position = position;
+                if (ch->voice.sample && position > ((uint32_t)ch->voice.sample->length << 10))
+                    ch->voice.position = (uint32_t)ch->voice.sample->length << 10;
+            }
             if (flags & MODFX_KEEP_PERIOD) {
                 ch->basePeriod = basePeriod;
                 MODFILE_UpdateStep(mod, c);

@@ -202,6 +202,21 @@ TEST(Core, InstrumentsWithoutASampleForTheNoteTriggerNothing)
     EXPECT_EQ(p.mod.triggeredChannels, 0u);
 }
 
+TEST(Core, RelativeNotesBelowTheFirstOctaveStayInTheNoteTable)
+{
+    for (bool linear : {true, false}) {
+        xmw::Song s = mpt::basicSong(1, linear);
+        s.instruments[0].samples[0].relativeNote = -24;
+        put(s, 0, 0, "C-0"); /* transposed below note 0: wraps within the 256 note values */
+        put(s, 1, 0, "C-4", 1, 0, 0x0, 0xFF);
+        Player p(s);
+        p.toFirstRow();
+        EXPECT_EQ(p.ch().voice.active, 1);
+        p.track(12, [] { return 0; });
+        EXPECT_EQ(p.ch().basePeriod, MODFILE_NotePeriod(&p.mod, 0x20, 8363, 0)); /* C-2 */
+    }
+}
+
 TEST(Core, PatternGettersReadTheCurrentPosition)
 {
     xmw::Song s = mpt::basicSong();

@@ -109,6 +109,39 @@ TEST(Effects, VibratoRestartsOnNotesOnlyForWavesBelowFour)
     EXPECT_EQ(p.ch().fx[1].vibPos, 20); /* tick 0 of row 4: the note did not restart it */
 }
 
+TEST(Effects, TonePortamentoOntoAShorterSampleStaysInsideIt)
+{
+    xmw::Song s = mpt::basicSong();
+    xmw::Sample shortOne = xmw::squareSample(100, 10, 50, true);
+    s.instruments[0].samples.push_back(shortOne);
+    s.instruments[0].noteSample[xmw::note("D-4") - 1] = 1;
+    put(s, 0, 0, "C-4");
+    put(s, 4, 0, "D-4", 1, 0, 0x3, 0x10);
+    Player p(s);
+    p.toFirstRow();
+    p.track(23, [] { return 0; });
+    EXPECT_GT(p.ch().voice.position >> 10, 100u); /* well into the long sample */
+    p.tick();                                      /* row 4: the short sample, position kept */
+    EXPECT_EQ(p.ch().voice.sample->length, 100);
+    EXPECT_LE(p.ch().voice.position >> 10, 100u);
+    p.track(6, [] { return 0; });
+    EXPECT_EQ(p.ch().voice.active, 0);
+}
+
+TEST(Effects, FinePortamentos)
+{
+    xmw::Song s = mpt::basicSong();
+    put(s, 0, 0, "C-4");
+    put(s, 1, 0, nullptr, 0, 0, 0xE, 0x13); /* E13: -12 once */
+    put(s, 2, 0, nullptr, 0, 0, 0xE, 0x25); /* E25: +20 once */
+    put(s, 3, 0, "C-4", 1, 0, 0xE, 0x13);   /* with a note the note's period wins */
+    Player p(s);
+    p.toFirstRow();
+    p.track(6, [] { return 0; });
+    EXPECT_EQ(periods(p, 18), (V{4596, 4596, 4596, 4596, 4596, 4596, 4616, 4616, 4616, 4616, 4616, 4616, 4608, 4608,
+                                 4608, 4608, 4608, 4608}));
+}
+
 TEST(Effects, TonePortamentoWithVolumeSlideRestartsItsNote)
 {
     xmw::Song s = mpt::basicSong();
@@ -378,6 +411,19 @@ TEST(Effects, JumpsAndBreaksIncludingOutOfRangeTargets)
     EXPECT_EQ(x, want3);
 }
 
+TEST(Effects, PatternLoopBackToARowTheShorterPatternLacks)
+{
+    xmw::Song s = rowsSong(2, 4);
+    s.patterns[0] = xmw::Pattern(8, 1);
+    s.patterns[0].at(6, 0) = {0, 0, 0, 0xE, 0x60}; /* loop start at row 6 */
+    s.patterns[1].at(1, 0) = {0, 0, 0, 0xE, 0x61}; /* loop back in a 4-row pattern: row 0 */
+    Player p(s);
+    auto v = rowsPlayed(p, 12);
+    std::vector<std::pair<int, int>> want = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5},
+                                             {0, 6}, {0, 7}, {1, 0}, {1, 1}, {1, 0}, {1, 1}};
+    EXPECT_EQ(v, want);
+}
+
 TEST(Effects, JumpWithRowAndJumpOntoAMarker)
 {
     xmw::Song s = rowsSong(2, 4);
@@ -459,6 +505,20 @@ TEST(Effects, S3MPortamentoKindsRetriggerTremoloSpeedAndTempo)
     EXPECT_EQ(p.mod.speed, 4);
     p.track(4, [] { return 0; });
     EXPECT_EQ(p.mod.bpm, 64);
+}
+
+TEST(Effects, RetriggerRevivingAVoiceWithoutInstrumentThenKeyOff)
+{
+    xmw::Song s = mpt::basicSong();
+    put(s, 1, 0, "===", 0);
+    Player p(s);
+    p.cell(0, 0, 0).effect[1] = 43;
+    p.cell(0, 0, 0).effectOp[1] = 0x01;
+    p.toFirstRow();
+    p.track(6, [] { return 0; });
+    EXPECT_EQ(p.ch().voice.active, 1); /* no instrument, no sample: nothing is mixed */
+    auto out = mpt::samples16(p.tick());
+    EXPECT_EQ(out[0], 0);
 }
 
 TEST(Effects, S3MVibratoAndTonePortamentoWithSlides)
