@@ -23,6 +23,7 @@ arm: deps
 	@$(CMAKE) --build build-arm -j $(JOBS)
 
 test: build arm
+	@scripts/get-test-modules build/test-modules
 	@ctest --test-dir build --output-on-failure -j $(JOBS)
 
 run: build
@@ -38,6 +39,7 @@ preview: build
 asan: deps arm
 	@$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=ON >/dev/null
 	@$(CMAKE) --build build-asan -j $(JOBS)
+	@scripts/get-test-modules build-asan/test-modules
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 

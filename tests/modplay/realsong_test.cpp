@@ -1,0 +1,119 @@
+/* Real songs nobody here wrote (fetched by scripts/get-test-modules into the
+ * build tree): they load, play, are not silent, and one pass lasts as long
+ * as an independent player says. */
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "tests/modplay/player.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> realSongs()
+{
+    std::vector<std::string> v;
+    std::error_code ec;
+    if (!fs::is_directory(ORVEL_TEST_MODULES, ec))
+        return v;
+    for (auto& e : fs::recursive_directory_iterator(ORVEL_TEST_MODULES, ec)) {
+        std::string ext = e.path().extension().string();
+        for (char& ch : ext)
+            ch = (char)tolower(ch);
+        if (e.is_regular_file() && ext == ".xm")
+            v.push_back(e.path().string());
+    }
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+#define NEED_SONGS(list)                                                                                              \
+    if ((list).empty())                                                                                               \
+    GTEST_SKIP() << "no songs in " ORVEL_TEST_MODULES " (make test fetches them with scripts/get-test-modules)"
+
+/* Output of a command, or "" when it cannot run. */
+std::string run(const std::string& cmd)
+{
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+TEST(RealSongs, LoadAndPlayTwentySecondsThatAreNotSilent)
+{
+    std::vector<std::string> songs = realSongs();
+    NEED_SONGS(songs);
+    for (const std::string& path : songs) {
+        SCOPED_TRACE(path);
+        MODFILE mod;
+        MODFILE_Init(&mod);
+        ASSERT_EQ(MODFILE_Load(path.c_str(), &mod), 0);
+        mod.musicVolume = 64;
+        MODFILE_Start(&mod);
+        MODFILE_SetFormat(&mod, 22050, 2, 16, 1);
+        std::vector<int16_t> buf(4096 * 2);
+        double energy = 0;
+        long long clipped = 0, n = 0;
+        for (int block = 0; block < 20 * 22050 / 4096; block++) {
+            mod.outBuffer = buf.data();
+            mod.outBytes = (int)buf.size() * 2;
+            MODFILE_Player(&mod);
+            for (int16_t v : buf) {
+                energy += (double)v * v;
+                clipped += (v == 32767 || v == -32768);
+                n++;
+            }
+        }
+        double rms = sqrt(energy / (double)n);
+        EXPECT_GT(rms, 100.0);
+        EXPECT_LT(clipped, n / 100);
+        MODFILE_Stop(&mod);
+        MODFILE_Free(&mod);
+    }
+}
+
+/* Songs whose one pass differs from the independent player's because an
+ * effect means something else here. Empty: every song agrees within 2%. */
+const std::map<std::string, std::string> knownDifferences = {};
+
+TEST(RealSongs, OnePassLastsAsLongAsOpenMPTSays)
+{
+    std::vector<std::string> songs = realSongs();
+    NEED_SONGS(songs);
+    if (run("command -v openmpt123").empty())
+        GTEST_SKIP() << "openmpt123 is not installed (scripts/install-deps installs it)";
+    for (const std::string& path : songs) {
+        SCOPED_TRACE(path);
+        std::string info = run(std::string(ORVEL_MODPLAY_TOOL) + " '" + path + "' --info");
+        size_t at = info.find("duration_ms: ");
+        ASSERT_NE(at, std::string::npos) << info;
+        double ours = atof(info.c_str() + at + 13) / 1000.0;
+        std::string ref = run("openmpt123 --info '" + path + "' 2>&1");
+        size_t d = ref.find("Duration...: ");
+        ASSERT_NE(d, std::string::npos) << ref;
+        int minutes = 0;
+        double seconds = 0;
+        ASSERT_EQ(sscanf(ref.c_str() + d + 13, "%d:%lf", &minutes, &seconds), 2);
+        double theirs = minutes * 60 + seconds;
+        std::string name = fs::path(path).filename().string();
+        printf("%-16s ours %8.3f s  openmpt123 %8.3f s  %+.2f%%\n", name.c_str(), ours, theirs,
+               100.0 * (ours - theirs) / theirs);
+        if (knownDifferences.count(name))
+            continue;
+        EXPECT_NEAR(ours, theirs, theirs * 0.02);
+    }
+}
+
+} // namespace
