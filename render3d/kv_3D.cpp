@@ -937,6 +937,13 @@ void clr_edge(Object3D* obj)
         obj->edges[i].ready = 0;
 }
 
+/* a * b >> 12 on differences of fixed values, in 64 bits (the exact
+ * product of two values below 2^33 fits), rounding toward -inf as fp_mul. */
+static int64_t tri_mul64(int64_t a, int64_t b)
+{
+    return (a * b) >> FP_SHIFT;
+}
+
 /* 1 when the picture can be sampled by masking: pixels present, both sides
  * powers of two, widthLog2 matching the width. */
 static int tex_usable(const Pic16b* t)
@@ -983,8 +990,12 @@ void draw3D(Object3D* obj)
         if ((a->sx < 0 && b->sx < 0 && c->sx < 0) || (a->sx >= sw && b->sx >= sw && c->sx >= sw) ||
             (a->sy < 0 && b->sy < 0 && c->sy < 0) || (a->sy >= sh && b->sy >= sh && c->sy >= sh))
             continue;
-        /* back faces: counter-clockwise on the screen */
-        if (fp_mul(fp_sub(a->sx, b->sx), fp_sub(b->sy, c->sy)) < fp_mul(fp_sub(a->sy, b->sy), fp_sub(b->sx, c->sx)))
+        /* back faces: counter-clockwise on the screen. The two products are
+         * kept in 64 bits: truncated to 32 they wrap once a triangle spans
+         * more than about 724 x 724 pixels (one close to the eye), and the
+         * comparison would then drop front faces or keep back faces. */
+        if (tri_mul64(a->sx - (int64_t)b->sx, b->sy - (int64_t)c->sy) <
+            tri_mul64(a->sy - (int64_t)b->sy, b->sx - (int64_t)c->sx))
             continue;
         fillTri(fc, obj);
     }

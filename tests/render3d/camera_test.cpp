@@ -189,8 +189,9 @@ TEST_F(Projection, AQuadLandsWhereFloatGeometrySaysToThePixel)
             }
         EXPECT_EQ(outside, 0) << "routine " << routine;
         EXPECT_EQ(missing, 0) << "routine " << routine;
-        if (routine == 1)
+        if (routine == 1) {
             EXPECT_EQ(twice, 0);
+        }
     }
     setFillFunc(1);
     killTex(0);
