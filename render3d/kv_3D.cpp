@@ -82,10 +82,17 @@ static float obj_readF(ObjText* t)
     return v;
 }
 
+/* The header word, ignored: its first 9 characters are read into a small
+ * buffer and the rest of a longer word is skipped, so it never spills into
+ * the buffer's neighbours or into the counts that follow. */
 static void obj_readWord(ObjText* t)
 {
-    char word[10]; /* the header word: at most 9 characters, ignored */
-    if (!t->stopped && fscanf(t->f, "%9s", word) != 1)
+    char word[10];
+    if (t->stopped || fscanf(t->f, "%9s", word) != 1) {
+        t->stopped = 1;
+        return;
+    }
+    if (fscanf(t->f, "%*[^ \t\r\n\v\f]") == EOF)
         t->stopped = 1;
 }
 
@@ -511,16 +518,31 @@ void project(Object3D* obj)
  * address written lies in [dst, dst + len) (the dbl routines: one more to the
  * left on an odd start), which the triangle routines keep inside the row. */
 
-static inline unsigned scan_texel(const Span* s, uint32_t u, uint32_t v)
+/* The texture fields of a span, copied out once so that the z-buffer stores
+ * of the loop (which could alias the span's int fields) do not force the
+ * compiler to reload them for every pixel. */
+struct ScanTex {
+    const uint16_t* texels;
+    int umask, vmask, vshift;
+};
+
+static inline ScanTex scan_tex(const Span* s)
 {
-    int col = s->umask & ((int32_t)u >> FP_SHIFT);
-    int row = s->vmask & ((int32_t)v >> FP_SHIFT);
-    return s->texels[col + (row << s->vshift)];
+    ScanTex t = {s->texels, s->umask, s->vmask, s->vshift};
+    return t;
+}
+
+static inline unsigned scan_texel(const ScanTex& t, uint32_t u, uint32_t v)
+{
+    int col = t.umask & ((int32_t)u >> FP_SHIFT);
+    int row = t.vmask & ((int32_t)v >> FP_SHIFT);
+    return t.texels[col + (row << t.vshift)];
 }
 
 void draw_scanline(Span* s)
 {
     const fixed near = cam.near;
+    const ScanTex t = scan_tex(s);
     uint32_t u = (uint32_t)s->u, v = (uint32_t)s->v, z = (uint32_t)s->z;
     const uint32_t du = (uint32_t)s->du, dv = (uint32_t)s->dv, dz = (uint32_t)s->dz;
     uint16_t* dst = s->dst;
@@ -530,7 +552,7 @@ void draw_scanline(Span* s)
     if (shader) {
         for (int i = 0; i < n; i++, u += du, v += dv, z += dz) {
             if ((fixed)z <= zd[i] && (fixed)z > near) {
-                unsigned texel = scan_texel(s, u, v);
+                unsigned texel = scan_texel(t, u, v);
                 if (texel != TEX_KEY)
                     shader(&dst[i], &zd[i], texel, (fixed)z);
             }
@@ -539,7 +561,7 @@ void draw_scanline(Span* s)
     }
     for (int i = 0; i < n; i++, u += du, v += dv, z += dz) {
         if ((fixed)z <= zd[i] && (fixed)z > near) {
-            unsigned texel = scan_texel(s, u, v);
+            unsigned texel = scan_texel(t, u, v);
             if (texel != TEX_KEY) {
                 dst[i] = (uint16_t)texel;
                 zd[i] = (fixed)z;
@@ -551,6 +573,7 @@ void draw_scanline(Span* s)
 void draw_scanline_noTransp(Span* s)
 {
     const fixed near = cam.near;
+    const ScanTex t = scan_tex(s);
     uint32_t u = (uint32_t)s->u, v = (uint32_t)s->v, z = (uint32_t)s->z;
     const uint32_t du = (uint32_t)s->du, dv = (uint32_t)s->dv, dz = (uint32_t)s->dz;
     uint16_t* dst = s->dst;
@@ -559,7 +582,7 @@ void draw_scanline_noTransp(Span* s)
     for (int i = 0; i < n; i++, u += du, v += dv, z += dz) {
         if ((fixed)z <= zd[i] && (fixed)z > near) {
             zd[i] = (fixed)z;
-            dst[i] = (uint16_t)scan_texel(s, u, v);
+            dst[i] = (uint16_t)scan_texel(t, u, v);
         }
     }
 }
@@ -571,6 +594,7 @@ void draw_scanline_noTransp(Span* s)
 static inline void scan_dbl(Span* s, int keyed)
 {
     const fixed near = cam.near;
+    const ScanTex t = scan_tex(s);
     const int a = ((uintptr_t)s->dst & 3) ? 1 : 0;
     uint16_t* dst = s->dst - a;
     fixed* zd = s->zdst - a;
@@ -579,7 +603,7 @@ static inline void scan_dbl(Span* s, int keyed)
     const uint32_t du = (uint32_t)s->du * 2, dv = (uint32_t)s->dv * 2, dz = (uint32_t)s->dz * 2;
     for (int p = 0; p < pairs; p++, dst += 2, zd += 2, u += du, v += dv, z += dz) {
         if ((fixed)z <= zd[0] && (fixed)z > near) {
-            unsigned texel = scan_texel(s, u, v);
+            unsigned texel = scan_texel(t, u, v);
             if (!keyed || texel != TEX_KEY) {
                 uint32_t two = texel | texel << 16;
                 memcpy(dst, &two, sizeof two); /* one aligned 32-bit store */

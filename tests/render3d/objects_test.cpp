@@ -90,6 +90,19 @@ TEST_F(Objects, ReadsTheTextFormatWithItsConversions)
     EXPECT_EQ(obj.faces[0].ic, 2u);
 }
 
+TEST_F(Objects, AHeaderWordOfAnyLengthIsSkippedWhole)
+{
+    loadBOF(file("h.bof", "averyveryverylongheaderword 3 1 0 0 0\n0 0 0 0 0 0\n1 1 0 0 0 0\n2 0 1 0 0 0\n0 0 1 2\n")
+                .c_str(),
+            &obj);
+    EXPECT_EQ(obj.vertCount, 3u);
+    EXPECT_EQ(obj.faceCount, 1u);
+    EXPECT_EQ(obj.verts[1].x, 4096);
+    kill3D(&obj);
+    loadBOF(file("h9.bof", "ninechars 3 0 0 0 0\n").c_str(), &obj);
+    EXPECT_EQ(obj.vertCount, 3u);
+}
+
 TEST_F(Objects, AnimationFramesFollowEachOther)
 {
     loadBAF(file("a.baf", "anim 3 1 2 0 0 0\n"
