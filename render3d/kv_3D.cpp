@@ -961,11 +961,12 @@ void clr_edge(Object3D* obj)
         obj->edges[i].ready = 0;
 }
 
-/* a * b >> 12 on differences of fixed values, in 64 bits (the exact
- * product of two values below 2^33 fits), rounding toward -inf as fp_mul. */
-static int64_t tri_mul64(int64_t a, int64_t b)
+/* a * b >> 12 for differences of fixed values (|a|, |b| < 2^32), without
+ * truncation: the exact product needs up to 65 bits. Rounds toward -inf as
+ * fp_mul does. */
+static __int128 tri_mulWide(int64_t a, int64_t b)
 {
-    return (a * b) >> FP_SHIFT;
+    return ((__int128)a * b) >> FP_SHIFT;
 }
 
 /* 1 when the picture can be sampled by masking: pixels present, both sides
@@ -1014,12 +1015,13 @@ void draw3D(Object3D* obj)
         if ((a->sx < 0 && b->sx < 0 && c->sx < 0) || (a->sx >= sw && b->sx >= sw && c->sx >= sw) ||
             (a->sy < 0 && b->sy < 0 && c->sy < 0) || (a->sy >= sh && b->sy >= sh && c->sy >= sh))
             continue;
-        /* back faces: counter-clockwise on the screen. The two products are
-         * kept in 64 bits: truncated to 32 they wrap once a triangle spans
-         * more than about 724 x 724 pixels (one close to the eye), and the
-         * comparison would then drop front faces or keep back faces. */
-        if (tri_mul64(a->sx - (int64_t)b->sx, b->sy - (int64_t)c->sy) <
-            tri_mul64(a->sy - (int64_t)b->sy, b->sx - (int64_t)c->sx))
+        /* back faces: counter-clockwise on the screen. The differences and
+         * products are kept whole: truncated to 32 bits the products wrap
+         * once a triangle spans more than about 724 x 724 pixels (one close
+         * to the eye), and the test would drop front faces or keep back
+         * faces. */
+        if (tri_mulWide((int64_t)a->sx - b->sx, (int64_t)b->sy - c->sy) <
+            tri_mulWide((int64_t)a->sy - b->sy, (int64_t)b->sx - c->sx))
             continue;
         fillTri(fc, obj);
     }

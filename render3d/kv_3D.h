@@ -137,7 +137,7 @@ extern const Pic16b* curtex;   /* texture of the object being drawn */
  *   a face index >= V, or more than 32768 distinct edges: a one-line reason
  *     on standard output.
  * A file that ends early, or a malformed number, leaves that value and every
- * later one 0. */
+ * later one 0. A header word longer than 9 characters is skipped whole. */
 void loadBOF(const char* path, Object3D* obj);
 
 /* Reads a multi-frame object: as loadBOF with the frame count N after F and
@@ -267,7 +267,8 @@ void clr_edge(Object3D* obj);
  * rTarget follows scr_getBuf() on every call. Per triangle, in file order:
  * dropped when all three out-codes share a bit, when any vertex is behind
  * the eye, when all three lie off one side of the screen, or when it faces
- * away ((A-B).x * (B-C).y < (A-B).y * (B-C).x); else fillTri. */
+ * away ((A-B).x * (B-C).y < (A-B).y * (B-C).x, products >> 12 kept whole,
+ * so front faces are clockwise on the screen); else fillTri. */
 void draw3D(Object3D* obj);
 
 #endif

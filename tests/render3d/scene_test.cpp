@@ -2,6 +2,7 @@
  * the hooks. */
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "tests/render3d/render_fixture.h"
@@ -238,6 +239,13 @@ TEST_F(Scene, EveryScanlineRoutineStaysInsideTheScreenAndZBuffer)
             oneTriangle({319.5, 239.5, 100, 0, 0}, {5000, 239.9, 100, 0, 0}, {319.9, 5000, 100, 0, 0});
             draw3D(&obj);
             oneTriangle({0.5, -3000, 100, 0, 0}, {1.5, 3000, 100, 0, 0}, {-700, 3000, 100, 0, 0});
+            draw3D(&obj);
+            /* the whole fixed range: every sum and product wraps */
+            oneTriangle(A, B, C);
+            obj.verts[0].sx = INT32_MIN, obj.verts[0].sy = INT32_MIN + 1;
+            obj.verts[1].sx = INT32_MAX, obj.verts[1].sy = 50 * 4096;
+            obj.verts[2].sx = 100 * 4096, obj.verts[2].sy = INT32_MAX;
+            obj.verts[2].u = INT32_MAX, obj.verts[1].sz = INT32_MIN;
             draw3D(&obj);
         }
     EXPECT_GT(drawn(), 60000);
