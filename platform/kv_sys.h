@@ -28,4 +28,9 @@ int sys_init(void);
  * nothing. */
 void sys_exit(void);
 
+/* 1 on the handheld build, 0 on the others. The few places where the builds
+ * must differ in behaviour (the order in which the fractal palette draws its
+ * random numbers) read it. */
+extern const int sysHandheld;
+
 #endif

@@ -961,12 +961,41 @@ void clr_edge(Object3D* obj)
         obj->edges[i].ready = 0;
 }
 
-/* a * b >> 12 for differences of fixed values (|a|, |b| < 2^32), without
- * truncation: the exact product needs up to 65 bits. Rounds toward -inf as
+/* A signed 128-bit value hi * 2^64 + lo, for the back-face products (the
+ * handheld's compiler has no 128-bit integer type). */
+struct TriWide {
+    int64_t hi;
+    uint64_t lo;
+};
+
+/* a * b >> 12 for differences of fixed values (|a|, |b| < 2^33), without
+ * truncation: the exact product needs up to 67 bits. Rounds toward -inf as
  * fp_mul does. */
-static __int128 tri_mulWide(int64_t a, int64_t b)
+static TriWide tri_mulWide(int64_t a, int64_t b)
 {
-    return ((__int128)a * b) >> FP_SHIFT;
+    uint64_t ua = a < 0 ? 0 - (uint64_t)a : (uint64_t)a;
+    uint64_t ub = b < 0 ? 0 - (uint64_t)b : (uint64_t)b;
+    uint64_t a0 = ua & 0xFFFFFFFFu, a1 = ua >> 32;
+    uint64_t b0 = ub & 0xFFFFFFFFu, b1 = ub >> 32;
+    uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+    uint64_t mid = (p00 >> 32) + (p01 & 0xFFFFFFFFu) + (p10 & 0xFFFFFFFFu);
+    uint64_t lo = (p00 & 0xFFFFFFFFu) | (mid << 32);
+    uint64_t hi = p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32);
+    if ((a < 0) != (b < 0)) { /* two's complement negation of hi:lo */
+        lo = ~lo + 1;
+        hi = ~hi + (lo == 0);
+    }
+    /* arithmetic shift right by 12 of the 128-bit value */
+    TriWide r;
+    r.lo = (lo >> FP_SHIFT) | (hi << (64 - FP_SHIFT));
+    r.hi = (int64_t)hi >> FP_SHIFT;
+    return r;
+}
+
+/* x < y for two 128-bit values. */
+static int tri_less(TriWide x, TriWide y)
+{
+    return x.hi < y.hi || (x.hi == y.hi && x.lo < y.lo);
 }
 
 /* 1 when the picture can be sampled by masking: pixels present, both sides
@@ -1020,8 +1049,8 @@ void draw3D(Object3D* obj)
          * once a triangle spans more than about 724 x 724 pixels (one close
          * to the eye), and the test would drop front faces or keep back
          * faces. */
-        if (tri_mulWide((int64_t)a->sx - b->sx, (int64_t)b->sy - c->sy) <
-            tri_mulWide((int64_t)a->sy - b->sy, (int64_t)b->sx - c->sx))
+        if (tri_less(tri_mulWide((int64_t)a->sx - b->sx, (int64_t)b->sy - c->sy),
+                     tri_mulWide((int64_t)a->sy - b->sy, (int64_t)b->sx - c->sx)))
             continue;
         fillTri(fc, obj);
     }

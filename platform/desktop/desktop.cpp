@@ -58,6 +58,8 @@ static const KeyBit keyTable[] = {
  * would clash with the engine's) and starts Allegro through sys_init. */
 END_OF_MAIN()
 
+const int sysHandheld = 0;
+
 int sys_init(void)
 {
     if (alState == 0) {

@@ -93,6 +93,8 @@ int timer_platNow(void)
 
 /* ---- Program entry and exit ---------------------------------------------- */
 
+const int sysHandheld = 1;
+
 int sys_init(void)
 {
     return 0;

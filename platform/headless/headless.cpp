@@ -111,6 +111,8 @@ void kb_exit(void)
 
 /* ---- Program entry and exit ---------------------------------------------- */
 
+const int sysHandheld = 0;
+
 int sys_init(void)
 {
     return 0;

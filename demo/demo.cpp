@@ -1,0 +1,620 @@
+/*
+ * demo: loading, timeline, scenes, pixel hooks and input (see demo.h).
+ *
+ * Scene arithmetic is single-precision float with conversions truncating
+ * toward zero, exactly as written in each scene; per-vertex and per-pixel
+ * work is the renderer's fixed point.
+ */
+#include "demo/demo.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "audio/kv_audio.h"
+#include "demo/kv_input.h"
+#include "demo/kv_timer.h"
+#include "math/kv_vector.h"
+#include "platform/kv_sys.h"
+#include "video/kv_texture.h"
+
+/* ---- Globals -------------------------------------------------------------
+ * Lifetime: demo_load .. demo_kill (all zero before loading). */
+Pic16b title[4];  /* a, brindels, title, end */
+Pic16b layer[7];  /* ship_layer, ossik, quillmar, ilvo, fuckings, software, (empty) */
+Pic16b frtext[2]; /* fractal, fractalagain */
+Pic16b dogS[5];   /* dog1S..dog5S */
+Pic16b dogF[5];   /* dog1F..dog5F */
+Pic16b bgGirlA, bgGirlB;
+Object3D kkube, petal, tnl, shp, bot, grtgrnd, grt, bll, bll2;
+Object3D fkube[2];
+Font smallfont;
+MODFILE mod;
+
+/* Lifetime: whole run. */
+int sh_noise = 15; /* mask of func_noise; part_tunnel sets t & 15 */
+
+/* ---- Loading ---------------------------------------------------------------- */
+
+/* One progress dot on the loading screen. */
+static void demo_dot(void)
+{
+    bprintf(" .");
+    scr_flip();
+}
+
+/* loadBOF, then a texture in the next free slot. */
+static void demo_loadTextured(const char* obj, const char* texture, Object3D* o)
+{
+    loadBOF(obj, o);
+    setTexture(o, loadRawTex(texture));
+}
+
+int demo_load(void)
+{
+    Pic16b group{};
+    loadRAW16bAuto("./data/group.tga", &group);
+    drawPic16b(&group, 0, 0);
+    scr_flip();
+    killPic16b(&group);
+
+    fnt_loadFnt(&smallfont, "./data/fnt/font480x8.raw", 480, 8, 8, 8);
+
+    loadRAW16bAuto("./data/a.tga", &title[0]);
+    loadRAW16bAuto("./data/brindels.tga", &title[1]);
+    loadRAW16bAuto("./data/title.tga", &title[2]);
+    loadRAW16bAuto("./data/end.tga", &title[3]);
+
+    demo_loadTextured("./data/kkube.bof", "./data/shade.tga", &kkube);
+    add_normal(&kkube);
+    demo_dot();
+
+    loadRAW16bAuto("./data/bgGirlA.tga", &bgGirlA);
+    loadRAW16bAuto("./data/bgGirlB.tga", &bgGirlB);
+
+    demo_loadTextured("./data/petal.bof", "./data/shade2.tga", &petal);
+    add_normal(&petal);
+    demo_dot();
+
+    demo_loadTextured("./data/tunnel.bof", "./data/tunnel.tga", &tnl);
+    demo_dot();
+
+    demo_loadTextured("./data/ship.bof", "./data/ship.tga", &shp);
+    add_normal(&shp);
+    demo_dot();
+
+    loadRAW16bAuto("./data/ship_layer.tga", &layer[0]);
+    loadRAW16bAuto("./data/ossik.tga", &layer[1]);
+    loadRAW16bAuto("./data/quillmar.tga", &layer[2]);
+    loadRAW16bAuto("./data/ilvo.tga", &layer[3]);
+    loadRAW16bAuto("./data/fuckings.tga", &layer[4]);
+    loadRAW16bAuto("./data/software.tga", &layer[5]);
+
+    loadRAW16bAuto("./data/fractal.tga", &frtext[0]);
+    loadRAW16bAuto("./data/fractalagain.tga", &frtext[1]);
+
+    loadBAF("./data/botrun.baf", &bot);
+    setTexture(&bot, loadRawTex("./data/ship.tga"));
+    add_normal(&bot);
+    demo_dot();
+
+    demo_loadTextured("./data/greetground.bof", "./data/greetground.tga", &grtgrnd);
+    loadBAF("./data/grt.baf", &grt);
+    setTexture(&grt, loadRawTex("./data/greets.tga"));
+    loadBOF("./data/bll4.bof", &bll);
+    loadBOF("./data/bll4.bof", &bll2);
+    setTexture(&bll, loadRawTex("./data/chrome.tga"));
+    demo_dot();
+
+    for (int i = 1; i <= 5; i++) {
+        char name[32];
+        snprintf(name, sizeof name, "./data/dog%iS.tga", i);
+        loadRAW16bAuto(name, &dogS[i - 1]);
+        snprintf(name, sizeof name, "./data/dog%iF.tga", i);
+        loadRAW16bAuto(name, &dogF[i - 1]);
+    }
+
+    demo_loadTextured("./data/fractalkube.bof", "./data/shade.tga", &fkube[0]);
+    add_normal(&fkube[0]);
+    demo_dot();
+
+    demo_loadTextured("./data/fractalkube2.bof", "./data/shade2.tga", &fkube[1]);
+    add_normal(&fkube[1]);
+    demo_dot();
+
+    snd_init(DEMO_RATE, 1);
+
+    MODFILE_Init(&mod);
+    if (MODFILE_Load("./data/funkyloo.xm", &mod) < 0)
+        printf("COULD NOT LOAD MUSIC MODULE!");
+    mod.musicVolume = 64;
+    mod.sfxVolume = 64;
+    MODFILE_Start(&mod);
+    MODFILE_SetFormat(&mod, DEMO_RATE, 2, 16, 1);
+
+    cam_setClip(&cam, 10, 1500, 315.0f);
+    cam.x = 0.0f;
+    cam.y = 0.0f;
+    cam.z = -600.0f;
+    cam.rotY = 0.0f;
+    cam.rotX = 0.0f;
+    cam.rotZ = 0.0f;
+
+    timer_reset();
+    return 1;
+}
+
+int demo_kill(void)
+{
+    fnt_killFnt(&smallfont);
+    killAllTex();
+    for (Pic16b& p : title)
+        killPic16b(&p);
+    for (Pic16b& p : layer)
+        killPic16b(&p);
+    killPic16b(&frtext[0]);
+    killPic16b(&frtext[1]);
+    killPic16b(&bgGirlA);
+    killPic16b(&bgGirlB);
+    kill3D(&bll);
+    kill3D(&bll2);
+    kill3D(&kkube);
+    kill3D(&petal);
+    kill3D(&tnl);
+    kill3D(&shp);
+    kill3D(&bot);
+    kill3D(&grtgrnd);
+    kill3D(&grt);
+    kill3D(&fkube[0]);
+    kill3D(&fkube[1]);
+    for (Pic16b& p : dogF)
+        killPic16b(&p);
+    for (Pic16b& p : dogS)
+        killPic16b(&p);
+    MODFILE_Stop(&mod);
+    MODFILE_Free(&mod);
+    return snd_exit();
+}
+
+/* ---- Frame ------------------------------------------------------------------ */
+
+int demo_input(void)
+{
+    kb_poll();
+    int quit = kb_keypressed(0x00100) ? 1 : 0; /* start */
+    if (kb_keypressed(0x10000))                 /* volume up */
+        setFillFunc(0);
+    if (kb_keypressed(0x20000)) /* volume down */
+        setFillFunc(1);
+    return quit;
+}
+
+int demo_update(int t)
+{
+    int quit = demo_input();
+    demo_draw((unsigned)t);
+    demo_audio();
+    return t > DEMO_LENGTH_MS ? 1 : quit;
+}
+
+void demo_timeline(unsigned t, DemoCall* c)
+{
+    /* Each row: inclusive upper bound (unsigned), scene, local time, argument.
+     * Local times are computed in 32-bit unsigned arithmetic and read as int;
+     * the halving of rows 26-29 is a logical shift of that difference. */
+    if (t <= 2520) {
+        *c = {SCENE_TITLE, 1, (int)t, -1, 0};
+    } else if (t <= 5041) {
+        *c = {SCENE_TITLE, 2, (int)t, 0, 0};
+    } else if (t <= 7562) {
+        *c = {SCENE_TITLE, 3, (int)t, 1, 0};
+    } else if (t <= 10082) {
+        *c = {SCENE_TITLE, 4, (int)t, 2, 0};
+    } else if (t <= 20159) {
+        *c = {SCENE_KUBE, 5, (int)(t - 10083u), 2, 0};
+    } else if (t <= 23317) {
+        *c = {SCENE_KUBE, 6, (int)(23318u - t), -1, 0}; /* backwards */
+    } else if (t <= 25838) {
+        *c = {SCENE_FKUBE, 7, (int)(t - 23318u), -1, 1};
+    } else if (t <= 28359) {
+        *c = {SCENE_FKUBE, 8, (int)(t - 22058u), -1, 0};
+    } else if (t <= 30880) {
+        *c = {SCENE_FKUBE, 9, (int)(t - 23318u), -1, 1};
+    } else if (t <= 33389) {
+        *c = {SCENE_FKUBE, 10, (int)(t - 20797u), -1, 0};
+    } else if (t <= 35897) {
+        *c = {SCENE_FRACT, 11, (int)(t - 33390u), 0, 0};
+    } else if (t <= 40949) {
+        *c = {SCENE_FLOWER, 12, (int)(t - 35898u), -1, 0};
+    } else if (t <= 45991) {
+        *c = {SCENE_FLOWER, 13, (int)(t - 38419u), 1, 0};
+    } else if (t <= 51033) {
+        *c = {SCENE_FLOWER, 14, (int)(t - 40940u), 2, 0};
+    } else if (t <= 56075) {
+        *c = {SCENE_FLOWER, 15, (int)(t - 43461u), 3, 0};
+    } else if (t <= 65874) {
+        *c = {SCENE_FRACT, 16, (int)(65875u - t), -1, 0}; /* backwards */
+    } else if (t <= 72352) {
+        *c = {SCENE_ROBOT, 17, (int)(t - 65875u), -1, 0};
+    } else if (t <= 74860) {
+        *c = {SCENE_FRACT, 18, (int)(72353u - t), 1, 0}; /* backwards */
+    } else if (t <= 81175) {
+        *c = {SCENE_ROBOT, 19, (int)(81176u - t), -1, 0}; /* backwards */
+    } else if (t <= 83776) {
+        *c = {SCENE_FRACT, 20, (int)(2u * t - 162352u), -1, 0}; /* double speed */
+    } else if (t <= 103931) {
+        *c = {SCENE_DEFORM, 21, (int)(t - 83777u), -1, 0};
+    } else if (t <= 108998) {
+        *c = {SCENE_TUNNEL, 22, (int)(t - 103932u), -1, 0};
+    } else if (t <= 114065) {
+        *c = {SCENE_TUNNEL, 23, (int)(t - 105192u), -1, 0};
+    } else if (t <= 119132) {
+        *c = {SCENE_TUNNEL, 24, (int)(t - 106453u), -1, 0};
+    } else if (t <= 124202) {
+        *c = {SCENE_TUNNEL, 25, (int)((119133u - t) * 2u), -1, 0}; /* negative, twice as fast */
+    } else if (t <= 139292) {
+        *c = {SCENE_TITLE, 26, (int)((t - 124203u) >> 1), 0, 0}; /* half speed */
+    } else if (t <= 141813) {
+        *c = {SCENE_TITLE, 27, (int)((t - 122943u) >> 1), 1, 0};
+    } else if (t <= 144334) {
+        *c = {SCENE_TITLE, 28, (int)((t - 121682u) >> 1), 3, 0};
+    } else {
+        *c = {SCENE_TITLE, 29, (int)((t - 121682u) >> 1), -1, 0};
+    }
+}
+
+void demo_runScene(const DemoCall* c)
+{
+    switch (c->scene) {
+    case SCENE_TITLE:
+        part_title(c->time, c->arg);
+        break;
+    case SCENE_KUBE:
+        part_kube(c->time, c->arg);
+        break;
+    case SCENE_FKUBE:
+        part_fkube(c->time, c->arg, c->which);
+        break;
+    case SCENE_FRACT:
+        part_fract(c->time, c->arg);
+        break;
+    case SCENE_FLOWER:
+        part_flower(c->time, c->arg);
+        break;
+    case SCENE_ROBOT:
+        part_robot(c->time);
+        break;
+    case SCENE_DEFORM:
+        part_deform(c->time);
+        break;
+    case SCENE_TUNNEL:
+        part_tunnel(c->time);
+        break;
+    default:
+        break;
+    }
+}
+
+void demo_draw(unsigned t)
+{
+    DemoCall c;
+    demo_timeline(t, &c);
+    demo_runScene(&c);
+    scr_flip();
+}
+
+void demo_audio(void)
+{
+    static int16_t tmpbuf[2 * DEMO_BLOCK_FRAMES]; /* 16384 bytes: 4096 stereo frames */
+    static int t = 0;                             /* samples of tmpbuf not yet used */
+    int pos, frames, mask;
+    snd_bufPosLenLEN(&pos, &frames, &mask);
+    int16_t* buf = snd_getBuf();
+    for (int i = 0; i < frames; i++) {
+        if (t == 0) {
+            mod.outBuffer = tmpbuf;
+            mod.outBytes = (int)sizeof tmpbuf;
+            MODFILE_Player(&mod);
+            t = 2 * DEMO_BLOCK_FRAMES;
+        }
+        buf[pos & mask] = tmpbuf[2 * DEMO_BLOCK_FRAMES - t];
+        buf[(pos & mask) + 1] = tmpbuf[2 * DEMO_BLOCK_FRAMES - t + 1];
+        pos = (pos & mask) + 2;
+        t -= 2;
+    }
+    snd_setBufClr();
+    snd_update();
+}
+
+/* ---- 3D scenes ------------------------------------------------------------- */
+
+/* The scenes' camera step: clip planes and zoom, position, angles in degrees. */
+static void demo_camera(int n, int f, float k, float x, float y, float z, float a, float b, float c)
+{
+    cam_setClip(&cam, n, f, k);
+    cam_set(&cam, x, y, z, a, b, c);
+    cam_update(&cam);
+}
+
+/* Project, sphere-map and draw. */
+static void demo_render(Object3D* o)
+{
+    project(o);
+    make_envmap(o);
+    draw3D(o);
+}
+
+/* Project and draw without the sphere map. */
+static void demo_renderPlain(Object3D* o)
+{
+    project(o);
+    draw3D(o);
+}
+
+/* A caption drifting left 10 pixels a second from x = 50. */
+static void demo_caption(int t, int v)
+{
+    if (v >= 0)
+        drawPic16b_add(&title[v], 50 - (int)((float)t * 0.01f), 0);
+}
+
+void part_kube(int t, int v)
+{
+    float ft = (float)t;
+    demo_camera(72, 1200, 200.0f, 0, 0, -500.0f, 0, 0, 0);
+    clr3D();
+    setShader(nullptr);
+    scr_clrc(0);
+    set3D(&kkube, 150.0f, 0, 0, ft * 0.001f, ft * 0.0005f, ft * 0.0005f);
+    demo_render(&kkube);
+    drawPic16b_add(&dogS[1], 0, -(int)(ft * 0.05f));
+    drawPic16b(&dogF[1], (int)(ft * 0.006f), 4);
+    demo_caption(t, v);
+}
+
+void part_fkube(int t, int v, int which)
+{
+    float ft = (float)t;
+    if (which == 0)
+        demo_camera(72, 1200, 200.0f, 0, 0, -500.0f, 0, 0, 0);
+    else
+        demo_camera(60, 300, 200.0f, 0, 0, 0, 0, 0, 0);
+    clr3D();
+    setShader(nullptr);
+    scr_clr(147, 115, 53);
+    float a = ft * 0.0005f;
+    Object3D* o = &fkube[which != 0];
+    if (which == 0)
+        set3D(o, 150.0f, 0, 0, ft * 0.001f, a, a);
+    else
+        set3D(o, a, 0, 0, ft * 0.001f, a, a);
+    demo_render(o);
+    drawPic16b(&dogF[1], (int)(ft * 0.006f), 4);
+    demo_caption(t, v);
+}
+
+void part_flower(int t, int v)
+{
+    float ft = (float)t;
+    demo_camera(72, 1200, 200.0f, 0, 200.0f, -300.0f, 0, -30.0f, 10.0f);
+    clr3D();
+    setShader(nullptr);
+    scr_clrc(0);
+    float s = ft * 0.0004f;
+    for (int i = 0; i < 7; i++) {
+        set3D(&petal, 100.0f, 0, 0, (float)i * 6.2832f / 7.0f + s, 0, 0);
+        demo_render(&petal);
+    }
+    drawPic16b_add(&dogS[0], 0, -(int)(ft * 0.04f));
+    drawPic16b(&dogF[0], (int)(ft * 0.01f), 0);
+    if (v >= 0)
+        drawPic16b_add(&layer[v], 0, 0);
+}
+
+void part_deform(int t)
+{
+    float s = (float)t * 0.0005f;
+    float A = bsin(s) * 0.2f;
+    float B = s * 20.0f;
+    float W = bsin(s * 2.3f) * 0.125f;
+    /* Rebuild bll's first frame from its undeformed twin: each vertex moves
+     * radially by a factor of 1 +- 0.125 in waves along y. */
+    unsigned n = bll.vertCount < bll2.vertCount ? bll.vertCount : bll2.vertCount;
+    for (unsigned i = 0; i < n; i++) {
+        const Vertex3D* src = &bll2.verts[i];
+        Vertex3D* dst = &bll.verts[i];
+        FpVec3 p = {src->x, src->y, src->z};
+        fp_vecMul(&p, &p, FP_ONE);
+        float y = fp_fconv(p.y);
+        float f = W * bsin(B + A * y) + 1.0f;
+        fp_vecMul(&p, &p, fp_convf(f));
+        dst->x = p.x;
+        dst->y = p.y;
+        dst->z = p.z;
+    }
+    add_normal(&bll);
+    demo_camera(72, 1200, 200.0f, 350.0f, 88.0f, -1234.0f, -13.0f, 20.0f, -1.0f);
+    setShader(nullptr);
+    scr_clrc(0);
+    clr3D();
+    set3D(&bll, 630.0f, 345.0f, -628.0f, s * 0.1f, s * 0.2f, s * 0.3f);
+    demo_render(&bll);
+    drawPic16b_add(&dogS[2], 0, -(int)((float)t * 0.025f));
+    drawPic16b(&dogF[2], 0, 0);
+}
+
+void part_tunnel(int t)
+{
+    float ft = (float)t;
+    demo_camera(4, 200, 320.0f, 8.0f, 5.0f, 50.0f, 144.0f - ft * 0.001f, -12.0f, 0);
+    clr3D();
+    scr_clrc(0);
+    set3D(&tnl, 0, 0, (float)(-t) * 0.001f, 0, 0, ft * 0.0005f);
+    demo_renderPlain(&tnl);
+    setShader(func_noise);
+    sh_noise = t & 15;
+    set3D(&shp, 0, 0, ft * 0.005f, 0, 0, (float)(-t) * 0.0005f);
+    demo_render(&shp);
+    setShader(nullptr);
+    drawPic16b_add(&layer[0], 0, 0);
+}
+
+void part_robot(int t)
+{
+    float u = (float)(2 * t);
+    demo_camera(100, 2000, 320.0f, 160.0f, 100.0f, 1000.0f, 144.0f - u * 0.001f, -12.0f, 0);
+    clr3D();
+    scr_clrc(0);
+    for (int n = 0; n < 8; n++) {
+        srand((unsigned)n);
+        int r = rand();
+        /* The 60-frame run cycle; negative local times (never passed by the
+         * timeline) wrap into 0..59 instead of indexing before the frames. */
+        int frame = ((int)(u * 0.02f + (float)(r & 7))) % 60;
+        bot.frame = frame < 0 ? frame + 60 : frame;
+        float x = (float)((r & 31) * -15);
+        float z = (float)(((r & (r + 31)) & 15) * 15 + 500) + u * 0.005f;
+        set3D(&bot, x, 13.0f, z, 0, 0, 0);
+        demo_render(&bot);
+    }
+    float g = u * -0.201f + 1000.0f;
+    for (int j = 0; j < 7; j++) {
+        float zj = (float)(639 * j) + g;
+        set3D(&grtgrnd, -200.0f, 0, zj, 0, 0, 0);
+        demo_renderPlain(&grtgrnd);
+        if (j < 6) {
+            set3D(&grt, -200.0f, 0, zj, 0, 0, 0);
+            grt.frame = j;
+            project(&grt);
+            setShader(func_add);
+            draw3D(&grt);
+            setShader(nullptr);
+        }
+    }
+    drawPic16b_add(&layer[4], 0, 0);
+}
+
+/* ---- 2D scenes --------------------------------------------------------------- */
+
+void part_title(int t, int v)
+{
+    float ft = (float)t;
+    cam_setClip(&cam, 72, 1200, 200.0f);
+    cam_set(&cam, 0, 0, -500.0f, 0, 0, 0);
+    cam_update(&cam);
+    clr3D();
+    setShader(nullptr);
+    drawPic16b(&dogS[3], -(int)(ft * 0.05f), 0);
+    drawPic16b(&dogF[3], (int)(ft * 0.006f), 60);
+    demo_caption(t, v);
+}
+
+void part_fract(int t, int mode)
+{
+    draw_fractal_fp((float)t * 0.001f + 4.0f, mode);
+}
+
+/* ---- The fractal ---------------------------------------------------------------- */
+
+/* Lifetime: from the first fractal frame to the end of the run. */
+static uint16_t fractalPalette[64]; /* RGB565; all 0 until built */
+
+const uint16_t* demo_fractalPalette(void)
+{
+    return fractalPalette;
+}
+
+/* Builds the 64-colour ramp from about (105, 108, 99) to (109, 186, 144), each
+ * channel jittered by 0..3 from rand(). The handheld build draws the three
+ * random values in the order m, o, r; the others in the order r, o, m. */
+static void demo_buildPalette(void)
+{
+    for (int i = 0; i < 64; i++) {
+        float l = 1.0f - (float)i * 0.015625f;
+        int m, o, r;
+        if (sysHandheld) {
+            m = rand();
+            o = rand();
+            r = rand();
+        } else {
+            r = rand();
+            o = rand();
+            m = rand();
+        }
+        unsigned red = (unsigned)((float)(i * 109) * 0.015625f + l * 105.0f + (float)(m & 3));
+        unsigned green = (unsigned)((float)(i * 187) * 0.015625f + l * 108.0f + (float)(o & 3));
+        unsigned blue = (unsigned)((float)(i * 145) * 0.015625f + l * 99.0f + (float)(r & 3));
+        fractalPalette[i] = scr_RGB2W(red & 0xFF, green & 0xFF, blue & 0xFF);
+    }
+}
+
+void draw_fractal_fp(float zoom, int mode)
+{
+    uint16_t* scr = scr_getBuf();
+    if (!scr)
+        return;
+    if (fractalPalette[0] == 0)
+        demo_buildPalette();
+
+    float c3 = zoom * zoom * zoom;
+    fixed step = fp_convf(256.0f / c3);
+    fixed x0 = fp_convf((-40.0f / c3 - 0.3997f) * 256.0f);
+    fixed y0 = fp_convf((-60.0f / c3 - 0.5003f) * 256.0f);
+
+    /* The 80x120 block in the top-left corner. Positions carry 8 extra
+     * fraction bits, shifted off per pixel; the running sums wrap in 32 bits. */
+    uint32_t ry = (uint32_t)y0;
+    for (int row = 0; row < 120; row++, ry += (uint32_t)step) {
+        fixed cy = (fixed)ry >> 8;
+        uint32_t rx = (uint32_t)x0;
+        for (int col = 0; col < 80; col++, rx += (uint32_t)step) {
+            fixed cx = (fixed)rx >> 8;
+            fixed x = 0, y = 0, xx, yy;
+            int i = 0;
+            do {
+                xx = fp_mul(x, x);
+                yy = fp_mul(y, y);
+                fixed xy = fp_mul(x, y);
+                i++;
+                x = (fixed)((uint32_t)xx - (uint32_t)yy + (uint32_t)cx);
+                y = (fixed)(3u * (uint32_t)xy + (uint32_t)cy);
+            } while ((fixed)((uint32_t)xx + (uint32_t)yy) <= 16384 && i <= 62);
+            scr[row * SCR_W + col] = i <= 62 ? fractalPalette[i] : fractalPalette[0];
+        }
+    }
+
+    /* Double in place from the last pixel down, so every block pixel is read
+     * before it is overwritten: the block shows 160x240 at x = 100..259, its
+     * first column repeated to the left and its last to the right. */
+    for (int idx = SCR_PIXELS - 1; idx >= 0; idx--) {
+        int x = idx % SCR_W, y = idx / SCR_W;
+        int bx = x - 100;
+        bx = bx < 0 ? 0 : (bx > 159 ? 159 : bx);
+        scr[idx] = scr[(y >> 1) * SCR_W + (bx >> 1)];
+    }
+
+    if (mode >= 0)
+        drawPic16b(&frtext[mode], 0, 0);
+}
+
+/* ---- Pixel hooks ------------------------------------------------------------------ */
+
+void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
+{
+    if ((rand() & sh_noise) == 0)
+        return;
+    /* The address term makes the density vary in bands of 128 pixels. */
+    if ((unsigned)rand() & (unsigned)sh_noise & (unsigned)((uintptr_t)pixel >> 8)) {
+        *pixel = (uint16_t)colour;
+        *zentry = z;
+    }
+}
+
+void func_add(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
+{
+    (void)zentry;
+    (void)z;
+    if (colour == 0)
+        return;
+    *pixel = pic_addPixel(*pixel, (uint16_t)colour);
+}
