@@ -1,0 +1,22 @@
+/*
+ * song: the demo's soundtrack, written as an XM file by the XM writer.
+ *
+ * Everything (instruments, samples, patterns) is generated in code with its
+ * own seeded random generator, so the file is the same bytes on every run and
+ * machine.
+ */
+#ifndef ORVEL_SONG_H
+#define ORVEL_SONG_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/* The soundtrack's XM file image. */
+std::vector<uint8_t> song_build(void);
+
+/* Writes the soundtrack to path. Returns 0, or -1 when the file cannot be
+ * written. */
+int song_write(const std::string& path);
+
+#endif
