@@ -364,6 +364,16 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
     int songLength = orderCount > S3M_MAX_ORDERS ? S3M_MAX_ORDERS : (int)orderCount;
     mr_seek(&r, S3M_HEADER);
     mr_bytes(&r, orders, songLength);
+    /* 255 ends the song: what follows it plays only when jumped to, so one
+     * pass stops there (unless nothing could be played before it) */
+    for (int i = 0; i < songLength; i++) {
+        if (orders[i] == 255) {
+            for (int k = 0; k < i; k++)
+                if (orders[k] < 254)
+                    songLength = i;
+            break;
+        }
+    }
     int playable = 0, missing = 0;
     for (int i = 0; i < songLength; i++) {
         if (orders[i] < 254) {
