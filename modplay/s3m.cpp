@@ -426,8 +426,12 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
             mod->numChannels++;
         }
     }
+    /* the spare channel holds the global effects; it is never mixed, but
+     * it is enabled so that the per-tick entry of the pattern delay (SEx)
+     * runs, as it does in MOD and XM songs */
+    mod->channels[mod->numChannels].voice.enabled = 1;
     mod->channels[mod->numChannels].defaultPanning = 128;
-    mod->numChannels++; /* the spare channel, which stays disabled */
+    mod->numChannels++;
 
     memset(mod->orders, 0, sizeof mod->orders);
     memcpy(mod->orders, orders, (size_t)songLength);

@@ -2,7 +2,8 @@
  * s3m: the Future Crew Screamtracker 3 (S3M) loader.
  *
  * The file's enabled channels (settings below 16) are packed together
- * through remapChannels, each sample instrument becomes one sample and one
+ * through remapChannels (the spare last channel that holds the global
+ * effects is enabled, like the file's channels), each sample instrument becomes one sample and one
  * instrument, the packed patterns are unpacked into 64-row grids and the
  * commands become the player's effect numbers (the global ones go to the
  * spare last channel). Every count, parapointer and length is checked

@@ -126,7 +126,7 @@ TEST(S3mLoader, EnabledChannelsArePackedAndDisabledOnesSkipped)
     EXPECT_EQ(l.mod.channels[1].defaultPanning, 167);
     EXPECT_EQ(l.mod.channels[2].defaultPanning, 86);
     EXPECT_EQ(l.mod.channels[0].voice.enabled + l.mod.channels[1].voice.enabled + l.mod.channels[2].voice.enabled, 3);
-    EXPECT_EQ(l.mod.channels[3].voice.enabled, 0); /* the spare */
+    EXPECT_EQ(l.mod.channels[3].voice.enabled, 1); /* the spare: its effects' per-tick entries run */
     for (int c = 4; c < MODFILE_MAX_CHANNELS; c++)
         EXPECT_EQ(l.mod.channels[c].voice.enabled, 0) << c;
     /* file channel 3 lands in record channel 2, file channel 0 in 0 */
@@ -202,6 +202,43 @@ TEST(S3mLoader, CommandsAndTheSpareCell)
         EXPECT_EQ(l.spare(0, row).effectOp[0], 4) << row;
         EXPECT_EQ(l.spare(0, row).effectOp[1], 8) << row;
     }
+}
+
+TEST(S3mLoader, PatternDelayHoldsTheRowAndNotesPlayAtTheirPitch)
+{
+    /* SE3 in row 0: the row lasts 4 x 6 ticks */
+    s3mw::Song s = basicSong();
+    s.instruments[0].c4Rate = 16726;
+    s.patterns[0].rows[0] = {{1, 0x40, 1, -1, 19, 0xE3}};
+    std::vector<uint8_t> img = s3mw::write(s);
+    MODFILE mod;
+    MODFILE_Init(&mod);
+    ASSERT_EQ(MODFILE_Set((const char*)img.data(), (int)img.size(), &mod), 0);
+    ASSERT_EQ(mod.formatId, 2);
+    mod.musicVolume = 64;
+    MODFILE_Start(&mod);
+    MODFILE_SetFormat(&mod, 22050, 2, 16, 1);
+    std::vector<int16_t> out(441 * 2);
+    std::vector<int> rows;
+    for (int t = 0; t < 32; t++) {
+        mod.outBuffer = out.data();
+        mod.outBytes = 441 * 4;
+        MODFILE_Player(&mod);
+        rows.push_back(mod.row);
+        if (t == 6) {
+            EXPECT_EQ(mod.channels[1].voice.active, 1);
+            EXPECT_EQ(mod.channels[1].basePeriod, 856); /* C-4 at twice 8363 Hz */
+            EXPECT_EQ(mod.channels[1].defaultPanning, 167);
+        }
+    }
+    /* the row handler reads row 0 at the end of tick 5 and row 1 at the end
+     * of tick 29 */
+    EXPECT_EQ(rows[4], 0);
+    for (int t = 5; t < 29; t++)
+        ASSERT_EQ(rows[(size_t)t], 1) << t;
+    EXPECT_EQ(rows[29], 2);
+    MODFILE_Stop(&mod);
+    MODFILE_Free(&mod);
 }
 
 TEST(S3mLoader, SampleInstruments)
