@@ -172,10 +172,19 @@ static int modPeriodNote(unsigned period)
 {
     if (period == 0)
         return 255;
-    for (int i = 114; i >= 0; i--)
+    for (int i = 114; i >= 108; i--)
         if (s3m_amiga2st3[i].period == period)
             return s3m_amiga2st3[i].note;
-    return -1;
+    /* entries 0..107 never rise: find the last one not below the period */
+    int lo = 0, hi = 107;
+    while (lo < hi) {
+        int mid = (lo + hi + 1) / 2;
+        if (s3m_amiga2st3[mid].period >= period)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return s3m_amiga2st3[lo].period == period ? s3m_amiga2st3[lo].note : -1;
 }
 
 /* Puts a position jump (jump = 1, operand = the order position) or a pattern
@@ -406,7 +415,8 @@ int MODFILE_SetMOD(const char* data, int len, MODFILE* mod)
 
     /* from here on only a lack of memory can fail */
     MODFILE saved = *mod;
-    memcpy(mod->name, data, 20);
+    mr_seek(&r, 0);
+    mr_bytes(&r, mod->name, 20);
     mod->name[20] = 0;
     mod->numChannels = h.fileChannels + 1;
     mod->numInstruments = mod->numSamples = h.numInstruments;

@@ -366,14 +366,15 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
     mr_bytes(&r, orders, songLength);
     /* 255 ends the song: what follows it plays only when jumped to, so one
      * pass stops there (unless nothing could be played before it) */
-    for (int i = 0; i < songLength; i++) {
-        if (orders[i] == 255) {
-            for (int k = 0; k < i; k++)
-                if (orders[k] < 254)
-                    songLength = i;
-            break;
-        }
+    int endAt = -1, playableBefore = 0;
+    for (int i = 0; i < songLength && endAt < 0; i++) {
+        if (orders[i] == 255)
+            endAt = i;
+        else if (orders[i] < 254)
+            playableBefore = 1;
     }
+    if (endAt >= 0 && playableBefore)
+        songLength = endAt;
     int playable = 0, missing = 0;
     for (int i = 0; i < songLength; i++) {
         if (orders[i] < 254) {
@@ -397,7 +398,8 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
 
     /* from here on only a lack of memory can fail */
     MODFILE saved = *mod;
-    memcpy(mod->name, data, 28);
+    mr_seek(&r, 0);
+    mr_bytes(&r, mod->name, 28);
     mod->name[27] = 0;
     mod->songLength = songLength;
     mod->numInstruments = mod->numSamples = (int32_t)instrumentCount;

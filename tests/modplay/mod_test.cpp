@@ -173,6 +173,33 @@ TEST(ModLoader, PeriodsBecomeNotesAndUnknownOnesAreReported)
     EXPECT_EQ(mpt::songInvariants(l.mod), "");
 }
 
+TEST(ModLoader, EveryPeriodFindsTheLastTableEntryOfIt)
+{
+    /* all 4096 periods, one a cell, over 16 patterns */
+    modw::Song s = basicSong();
+    s.orders.clear();
+    for (int p = 0; p < 16; p++) {
+        s.orders.push_back((uint8_t)p);
+        s.patterns.resize(16, modw::Pattern(4));
+        for (int k = 0; k < 256; k++)
+            s.patterns[(size_t)p].at(k / 4, k % 4).period = (uint16_t)(p * 256 + k);
+    }
+    testing::internal::CaptureStderr();
+    Loaded l(modw::write(s));
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(l.result, 1);
+    int known = 0;
+    for (int period = 0; period < 4096; period++) {
+        int want = period == 0 ? 255 : -1;
+        for (int i = 0; i < 115; i++)
+            if (s3m_amiga2st3[i].period == period)
+                want = s3m_amiga2st3[i].note;
+        known += want >= 0 && period > 0;
+        ASSERT_EQ(l.cell(period / 256, period % 256 / 4, period % 4).note, want < 0 ? 255 : want) << period;
+    }
+    EXPECT_EQ(known, 115 - 1 - 9); /* one period is listed twice, 9 lie past 12 bits */
+}
+
 TEST(ModLoader, SampleHeadersFinetunesLoopsAndData)
 {
     modw::Song s = basicSong();
