@@ -138,6 +138,28 @@ static int obj_sizeOk(uint64_t v, uint64_t n, uint64_t f)
     return total <= (uint64_t)OBJ_MAX_BYTES;
 }
 
+/* 1 when a file of fileLen bytes can hold V*N vertex entries and F triangle
+ * entries: six tokens a vertex and four a triangle, each at least one
+ * character and a blank (the file's last token needs no blank). The counts
+ * have passed obj_sizeOk, so the products cannot overflow. */
+static int obj_fits(uint64_t v, uint64_t n, uint64_t f, long long fileLen)
+{
+    return fileLen >= 0 && v * n * 12 + f * 8 <= (uint64_t)fileLen + 1;
+}
+
+/* Length of the open file in bytes, -1 when it cannot be told; the read
+ * position is kept. */
+static long long obj_fileLength(FILE* f)
+{
+    long at = ftell(f);
+    long long len = -1;
+    if (at >= 0 && fseek(f, 0, SEEK_END) == 0)
+        len = ftell(f);
+    if (at < 0 || fseek(f, at, SEEK_SET) != 0)
+        len = -1;
+    return len;
+}
+
 /* Reads a .bof (multi = 0) or .baf (multi = 1) into obj. */
 static void obj_load(const char* path, Object3D* obj, int multi)
 {
@@ -162,6 +184,15 @@ static void obj_load(const char* path, Object3D* obj, int multi)
     if (n == 0 || !obj_sizeOk(v, n, fc)) {
         fclose(f);
         obj_say(onScreen, MSG_NO_MEM);
+        return;
+    }
+    /* Counts the file's bytes cannot hold are refused before anything is
+     * allocated for them: a few bytes must not claim a million vertices. */
+    long long fileLen = obj_fileLength(f);
+    if (!obj_fits(v, n, fc, fileLen)) {
+        fclose(f);
+        printf("%s: %llu vertex and %u triangle entries cannot fit in its %lld bytes; object refused\n", path,
+               (unsigned long long)v * n, fc, fileLen);
         return;
     }
     size_t nv = (size_t)v * n;

@@ -134,8 +134,10 @@ extern const Pic16b* curtex;   /* texture of the object being drawn */
  *     scr_flip (shown on the loading screen);
  *   vertex and face arrays above 64 MiB, or no memory: "EEEEEEEEEEEK!!!
  *     not nuff mem!!" on the same route;
- *   a face index >= V, or more than 32768 distinct edges: a one-line reason
- *     on standard output.
+ *   a face index >= V, more than 32768 distinct edges, or counts the file
+ *     is too short to hold (a vertex entry takes at least 12 bytes, a
+ *     triangle entry 8; nothing is allocated for them): a one-line reason on
+ *     standard output.
  * A file that ends early, or a malformed number, leaves that value and every
  * later one 0. A header word longer than 9 characters is skipped whole. */
 void loadBOF(const char* path, Object3D* obj);

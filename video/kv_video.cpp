@@ -134,18 +134,39 @@ static void pic_empty(Pic16b* pic)
     pic->widthLog2 = 0;
 }
 
+/* 1 when a picture of w*h pixels is within what a loader accepts; else
+ * prints the "not nuff mem" message and returns 0. */
+static int pic_sizeOk(long long w, long long h)
+{
+    if (w <= 0 || h <= 0 || w * h > PIC_MAX_PIXELS) {
+        printf("%s", MSG_NO_MEM);
+        return 0;
+    }
+    return 1;
+}
+
 /* Allocates w*h pixels after checking the size; prints the "not nuff mem"
  * message and returns nullptr when the size is absurd or memory runs out. */
 static uint16_t* pic_alloc(long long w, long long h)
 {
-    if (w <= 0 || h <= 0 || w * h > PIC_MAX_PIXELS) {
-        printf("%s", MSG_NO_MEM);
+    if (!pic_sizeOk(w, h))
         return nullptr;
-    }
     uint16_t* p = (uint16_t*)calloc((size_t)(w * h), sizeof(uint16_t));
     if (!p)
         printf("%s", MSG_NO_MEM);
     return p;
+}
+
+/* Length of an open file in bytes (-1 when it cannot be told); the file is
+ * left at its start. */
+static long long pic_fileLength(FILE* f)
+{
+    long long len = -1;
+    if (fseek(f, 0, SEEK_END) == 0)
+        len = ftell(f);
+    if (fseek(f, 0, SEEK_SET) != 0)
+        len = -1;
+    return len;
 }
 
 int isTGA(const char* path)
@@ -206,12 +227,23 @@ void loadRAW16b(const char* path, Pic16b* pic, int w, int h)
         printf("%s", MSG_NOT_FOUND);
         return;
     }
+    if (!pic_sizeOk(w, h)) {
+        fclose(f);
+        return;
+    }
+    /* Every pixel must be in the file: a short one would have us allocate
+     * a picture its bytes cannot justify (a few bytes named _4096x4096). */
+    if (pic_fileLength(f) < 3LL * w * h) {
+        printf("EEEEEEEEEEEK!!!     file too short!! %s\n", path);
+        fclose(f);
+        return;
+    }
     uint16_t* px = pic_alloc(w, h);
     if (!px) {
         fclose(f);
         return;
     }
-    /* Read row by row; a short file leaves the rest black (calloc). */
+    /* Read row by row; a read error leaves the rest black (calloc). */
     unsigned char row[3 * 4096];
     size_t n = (size_t)w * (size_t)h;
     size_t done = 0;
@@ -231,6 +263,21 @@ void loadRAW16b(const char* path, Pic16b* pic, int w, int h)
     pic->widthLog2 = pic_log2((unsigned)w);
 }
 
+/* The fewest bytes a TGA with this 18-byte header and `pixels` pixels can
+ * take: the header, the image id and the colour map, then every pixel stored
+ * plainly or, run-length encoded (image types 9..11), in runs of at most
+ * 128 pixels that each take a packet byte and one pixel. */
+static long long tga_minBytes(const unsigned char* head, long long pixels)
+{
+    long long pixelBytes = (head[16] + 7) / 8;                   /* depth in bytes, 8..32 bits */
+    long long at = 18 + head[0];                                /* header and image id */
+    if (head[1])                                                /* a colour map follows */
+        at += (long long)(head[5] | head[6] << 8) * ((head[7] + 7) / 8);
+    if (head[2] & 8)
+        return at + (pixels + 127) / 128 * (1 + pixelBytes);
+    return at + pixels * pixelBytes;
+}
+
 void loadTGA16b(const char* path, Pic16b* pic)
 {
     pic_empty(pic);
@@ -241,6 +288,7 @@ void loadTGA16b(const char* path, Pic16b* pic)
     }
     /* stb_image applies the vertical origin bit but not the horizontal one
      * (bit 4 of the descriptor byte at offset 17): read it ourselves. */
+    long long fileLen = pic_fileLength(f);
     unsigned char head[18];
     size_t headLen = fread(head, 1, sizeof head, f);
     int rightToLeft = headLen == sizeof head && (head[17] & 0x10);
@@ -254,6 +302,14 @@ void loadTGA16b(const char* path, Pic16b* pic)
     }
     if ((long long)w * h > PIC_MAX_PIXELS || w > 0xFFFF || h > 0xFFFF) {
         printf("%s", MSG_NO_MEM);
+        fclose(f);
+        return;
+    }
+    /* stb_image would decode a file that ends early as if zeros followed,
+     * after allocating the whole picture: a small file must not make us
+     * allocate for a large one. */
+    if (headLen < sizeof head || fileLen < tga_minBytes(head, (long long)w * h)) {
+        printf("%s: not a readable TGA (file too short for its size)\n", path);
         fclose(f);
         return;
     }
