@@ -173,8 +173,8 @@ void drawObject(const uint8_t* data, size_t size, int multi)
 
 /* ---- Modules ---------------------------------------------------------------- */
 
-/* Envelope invariants that songInvariants leaves out: at most 12 points,
- * ticks ascending, values 0..64. */
+/* Envelope invariants that songInvariants leaves out: 1..12 points, the
+ * first at tick 0, ticks never going back, values 0..64. */
 static const char* envelopeBroken(const MODFILE& m)
 {
     for (int i = 0; i < m.numInstruments; i++) {
@@ -184,6 +184,8 @@ static const char* envelopeBroken(const MODFILE& m)
                 continue;
             if (e->numPoints < 1 || e->numPoints > 12 || !e->points)
                 return "envelope point count";
+            if (e->points[0].tick != 0)
+                return "envelope starts after tick 0";
             for (int k = 0; k < e->numPoints; k++) {
                 if (e->points[k].value > 64)
                     return "envelope value";
