@@ -52,6 +52,9 @@ asan: deps arm
 	@scripts/get-test-modules build-asan/test-modules
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+	@echo "the whole demo under the sanitizers (orvel-capture --wav, 5 fps):"
+	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		./build-asan/orvel-capture --wav build-asan/capture.wav --fps 5
 
 # The loaders' fuzzers: clang's libFuzzer with address and undefined-
 # behaviour sanitizers, in build-fuzz/. `make fuzz` runs each for
