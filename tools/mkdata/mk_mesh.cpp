@@ -303,7 +303,7 @@ static void flake(Mesh& m, V3 c, float h, int from, int depth)
 Mesh mesh_fractalkube(void)
 {
     Mesh m;
-    flake(m, {0, 0, 0}, 72.0f, -1, 3); /* 1 + 6 + 30 + 150 cubes */
+    flake(m, {0, 0, 0}, 84.0f, -1, 3); /* 1 + 6 + 30 + 150 cubes */
     return m;
 }
 
@@ -335,7 +335,7 @@ Mesh mesh_fractalkube2(void)
 Mesh mesh_petal(void)
 {
     /* The blade: s runs out along +x from the heart, w across it. */
-    const float LENGTH = 150.0f, BASE = 14.0f, WIDTH = 40.0f, LIFT = 55.0f, CUP = 10.0f;
+    const float LENGTH = 152.0f, BASE = 14.0f, WIDTH = 42.0f, LIFT = 56.0f, CUP = 10.0f;
     const int NS = 12, NW = 6;
     Mesh m;
     auto blade = [&](float s, float w) -> V3 {
@@ -470,6 +470,9 @@ Mesh mesh_ship(void)
     /* Tail fin. */
     addSlab(m, {{-0.035f, 0.30f, -0.7f}, {-0.035f, 0.95f, -1.55f}, {-0.035f, 0.95f, -1.8f}, {-0.035f, 0.25f, -1.65f}},
             {0.07f, 0, 0});
+    /* Drawn in units of about 4; the tunnel's eye wants a ship of about 5.5. */
+    for (MVert& v : m.v)
+        v.x *= 1.35f, v.y *= 1.35f, v.z *= 1.35f;
     return m;
 }
 
@@ -587,33 +590,41 @@ Mesh mesh_greetground(void)
 
 Anim anim_grt(void)
 {
-    /* One raised sheet over ground rows 4..13 (the same grid lines as the
-     * tile, so both get the same depth interpolation); frame j maps band j
-     * of greets.tga onto it. Seen from the scene's eye, which looks down the
-     * road towards -z, the text reads from +x (left) to -x, its top away. */
-    const int K0 = 4, K1 = 13;
-    const float LIFT = 1.5f;
+    /* One sheet raised a little over the middle of the tile; frame j maps
+     * band j of greets.tga onto it. The robot scene's eye looks down the road
+     * at a grazing angle and turned aside: on the ground, its screen's right
+     * runs along about 138 degrees from +x towards +z, its screen's up along
+     * about -132 degrees, and ground lengths along "up" shrink about six
+     * times more than along "right". So the sheet is laid along those two
+     * directions and its letters are six times longer than wide, like road
+     * markings: from the scene's eye the names read upright, left to right. */
+    const float ANGLE = 138.0f * PI / 180.0f;
+    const V3 RIGHT = {std::cos(ANGLE), 0.0f, std::sin(ANGLE)};
+    const V3 UP = {-std::sin(ANGLE), 0.0f, std::cos(ANGLE)}; /* RIGHT turned a quarter towards -z */
+    const V3 CENTRE = {0.0f, 3.0f, -GROUND_LEN * 0.5f};
+    const float WIDTH = 440.0f;
+    const float HEIGHT = WIDTH / (float)GREET_BANDS * 6.0f; /* a band is 8 times wider than high */
+    const int NI = 8, NK = 6;
     Mesh sheet;
-    float zFar = -GROUND_LEN * (float)K1 / (float)GROUND_NZ, zNear = -GROUND_LEN * (float)K0 / (float)GROUND_NZ;
-    for (int k = K0; k <= K1; k++)
-        for (int i = 0; i <= GROUND_NX; i++) {
-            float x = -GROUND_HALF_W + 2.0f * GROUND_HALF_W * (float)i / (float)GROUND_NX;
-            addVert(sheet, {x, LIFT, -GROUND_LEN * (float)k / (float)GROUND_NZ}, 0, 0);
+    for (int k = 0; k <= NK; k++)
+        for (int i = 0; i <= NI; i++) {
+            float s = (float)i / (float)NI - 0.5f, t = (float)k / (float)NK - 0.5f;
+            addVert(sheet, CENTRE + RIGHT * (s * WIDTH) + UP * (t * HEIGHT), (float)i / (float)NI, (float)k / (float)NK);
         }
-    for (int k = 0; k < K1 - K0; k++)
-        for (int i = 0; i < GROUND_NX; i++) {
-            uint32_t a = (uint32_t)(k * (GROUND_NX + 1) + i);
-            addQuad(sheet, a, a + 1, a + (uint32_t)GROUND_NX + 2, a + (uint32_t)GROUND_NX + 1, {0, 1, 0});
+    for (int k = 0; k < NK; k++)
+        for (int i = 0; i < NI; i++) {
+            uint32_t a = (uint32_t)(k * (NI + 1) + i);
+            addQuad(sheet, a, a + 1, a + (uint32_t)NI + 2, a + (uint32_t)NI + 1, {0, 1, 0});
         }
     Anim anim;
     anim.f = sheet.f;
     for (int j = 0; j < 6; j++) {
         std::vector<MVert> verts = sheet.v;
         for (MVert& v : verts) {
-            float across = (GROUND_HALF_W - v.x) / (2.0f * GROUND_HALF_W);
-            float down = (v.z - zFar) / (zNear - zFar);
-            v.u = across;
-            v.v = ((float)j + 0.03f + 0.94f * down) / (float)GREET_BANDS;
+            /* u runs left to right; v from the band's top (the far edge, k = NK)
+             * to its bottom, inset so no neighbouring band shows. */
+            float top = 1.0f - v.v;
+            v.v = ((float)j + 0.03f + 0.94f * top) / (float)GREET_BANDS;
         }
         anim.frames.push_back(verts);
     }

@@ -227,10 +227,11 @@ Rgb8 chromeMap()
 
 Rgb8 shipMap()
 {
-    /* Steel: blue-grey metal, a cyan rim and an amber underglow. */
+    /* Bright steel: blue-grey metal, a cyan rim and an amber underglow, light
+     * enough to read through the tunnel's stipple. */
     return sphereMap(256, [](V3f n, V3f r) {
-        Rgb env = environment(r, rgb8(60, 80, 140), rgb8(190, 220, 255), rgb8(90, 50, 30), rgb8(20, 14, 20));
-        Rgb c = scale(env, 0.7f);
+        Rgb env = environment(r, rgb8(90, 120, 190), rgb8(220, 236, 255), rgb8(130, 100, 160), rgb8(50, 40, 90));
+        Rgb c = scale(env, 0.9f);
         float d = diffuse(n, {0.3f, 0.8f, -0.5f});
         c = {c.r + 0.18f * d, c.g + 0.2f * d, c.b + 0.26f * d};
         float s = spec(r, {-0.3f, 0.8f, -0.5f}, 50.0f);
@@ -270,14 +271,14 @@ Rgb8 tunnelTex()
             for (int c = 0; c < 4; c++)
                 mask_disc(rivets, x0 + ((c & 1) ? 56.0f : 8.0f), y0 + ((c & 2) ? 120.0f : 8.0f), 2.2f);
             if ((px + pyi) % 2 == 0)
-                mask_rrect(lights, x0 + 26.0f, y0 + 30.0f, x0 + 38.0f, y0 + 98.0f, 5.0f);
+                mask_rrect(lights, x0 + 29.0f, y0 + 40.0f, x0 + 35.0f, y0 + 88.0f, 3.0f);
         }
     img_paint(img, rivets, rgb8(120, 110, 170));
     Mask seamGlow = seams;
     img_glow(img, seamGlow, CYAN, 3, 0.7f);
     img_add(img, seams, CYAN, 0.9f);
-    img_glow(img, lights, AMBER, 5, 0.9f);
-    img_add(img, lights, GOLD, 0.8f);
+    img_glow(img, lights, AMBER, 5, 0.6f);
+    img_add(img, lights, GOLD, 0.6f);
     return img_quantise(img, Q_OPAQUE);
 }
 
@@ -514,7 +515,7 @@ Rgb8 captionA()
 {
     Img img = img_make(W, H, BLACK);
     Mask m = mask_make(W, H);
-    text_draw(m, FONT_SANS_LIGHT, 30.0f, "a demo by", 160.0f, 92.0f, ALIGN_CENTRE, 3.0f);
+    text_draw(m, FONT_SANS_LIGHT, 30.0f, "a demo by", 166.0f, 92.0f, ALIGN_CENTRE, 3.0f);
     glowText(img, m, WHITE, AMBER);
     return additive(img);
 }
@@ -523,12 +524,12 @@ Rgb8 captionGroup()
 {
     Img img = img_make(W, H, BLACK);
     Mask m = mask_make(W, H);
-    float w = text_draw(m, FONT_SANS_BOLD, 42.0f, "BRINDELS", 160.0f, 100.0f, ALIGN_CENTRE, 5.0f);
+    float w = text_draw(m, FONT_SANS_BOLD, 42.0f, "BRINDELS", 166.0f, 100.0f, ALIGN_CENTRE, 4.0f);
     img_glow(img, m, MAGENTA, 10, 1.0f);
     img_glow(img, m, AMBER, 3, 0.7f);
     gradientFill(img, m, GOLD, MAGENTA, 68.0f, 102.0f);
     Mask line = mask_make(W, H);
-    mask_line(line, 160.0f - w * 0.5f, 114.0f, 160.0f + w * 0.5f, 114.0f, 0.6f);
+    mask_line(line, 166.0f - w * 0.5f, 114.0f, 166.0f + w * 0.5f, 114.0f, 0.6f);
     img_glow(img, line, CYAN, 3, 0.8f);
     img_add(img, line, CYAN, 0.8f);
     return additive(img);
@@ -538,12 +539,12 @@ Rgb8 captionTitle()
 {
     Img img = img_make(W, H, BLACK);
     Mask m = mask_make(W, H);
-    text_draw(m, FONT_SERIF_BOLDITALIC, 84.0f, "Orvel", 160.0f, 116.0f, ALIGN_CENTRE, 1.0f);
+    text_draw(m, FONT_SERIF_BOLDITALIC, 76.0f, "Orvel", 166.0f, 112.0f, ALIGN_CENTRE, 1.0f);
     img_glow(img, m, MAGENTA, 14, 0.9f);
     img_glow(img, m, CYAN, 4, 0.7f);
-    gradientFill(img, m, WHITE, CYAN, 56.0f, 118.0f);
+    gradientFill(img, m, WHITE, CYAN, 58.0f, 114.0f);
     Mask sub = mask_make(W, H);
-    text_draw(sub, FONT_SANS, 11.0f, "a realtime demo by brindels", 160.0f, 140.0f, ALIGN_CENTRE, 3.0f);
+    text_draw(sub, FONT_SANS, 11.0f, "a realtime demo by brindels", 166.0f, 136.0f, ALIGN_CENTRE, 3.0f);
     glowText(img, sub, GOLD, AMBER, 0.5f);
     return additive(img);
 }
@@ -552,12 +553,12 @@ Rgb8 captionEnd()
 {
     Img img = img_make(W, H, BLACK);
     Mask m = mask_make(W, H);
-    text_draw(m, FONT_SERIF_BOLDITALIC, 58.0f, "the end", 160.0f, 104.0f, ALIGN_CENTRE, 1.0f);
+    text_draw(m, FONT_SERIF_BOLDITALIC, 50.0f, "the end", 166.0f, 102.0f, ALIGN_CENTRE, 1.0f);
     img_glow(img, m, AMBER, 12, 0.9f);
     img_glow(img, m, MAGENTA, 4, 0.6f);
     gradientFill(img, m, WHITE, GOLD, 62.0f, 106.0f);
     Mask sub = mask_make(W, H);
-    text_draw(sub, FONT_SANS, 12.0f, "thank you for watching", 160.0f, 130.0f, ALIGN_CENTRE, 3.0f);
+    text_draw(sub, FONT_SANS, 12.0f, "thank you for watching", 166.0f, 126.0f, ALIGN_CENTRE, 3.0f);
     glowText(img, sub, WHITE, CYAN, 0.5f);
     return additive(img);
 }
@@ -567,13 +568,13 @@ Rgb8 credit(const char* label, const char* name, const Rgb& hue)
 {
     Img img = img_make(W, H, BLACK);
     Mask l = mask_make(W, H), n = mask_make(W, H), line = mask_make(W, H);
-    text_draw(l, FONT_SANS, 13.0f, label, 22.0f, 88.0f, ALIGN_LEFT, 4.0f);
-    float w = text_draw(n, FONT_SANS_BOLD, 32.0f, name, 20.0f, 124.0f, ALIGN_LEFT, 1.0f);
-    mask_line(line, 22.0f, 136.0f, 22.0f + w, 136.0f, 0.6f);
+    text_draw(l, FONT_SANS, 13.0f, label, 22.0f, 38.0f, ALIGN_LEFT, 4.0f);
+    float w = text_draw(n, FONT_SANS_BOLD, 30.0f, name, 20.0f, 72.0f, ALIGN_LEFT, 1.0f);
+    mask_line(line, 22.0f, 84.0f, 22.0f + w, 84.0f, 0.6f);
     glowText(img, l, WHITE, CYAN, 0.5f);
     img_glow(img, n, hue, 9, 0.9f);
     img_glow(img, n, AMBER, 3, 0.5f);
-    gradientFill(img, n, WHITE, mix(hue, GOLD, 0.5f), 100.0f, 126.0f);
+    gradientFill(img, n, WHITE, mix(hue, GOLD, 0.5f), 50.0f, 74.0f);
     img_glow(img, line, hue, 3, 0.7f);
     img_add(img, line, hue, 0.7f);
     return additive(img);
