@@ -303,7 +303,7 @@ static void flake(Mesh& m, V3 c, float h, int from, int depth)
 Mesh mesh_fractalkube(void)
 {
     Mesh m;
-    flake(m, {0, 0, 0}, 84.0f, -1, 3); /* 1 + 6 + 30 + 150 cubes */
+    flake(m, {0, 0, 0}, 70.0f, -1, 3); /* 1 + 6 + 30 + 150 cubes */
     return m;
 }
 
@@ -335,11 +335,11 @@ Mesh mesh_fractalkube2(void)
 Mesh mesh_petal(void)
 {
     /* The blade: s runs out along +x from the heart, w across it. */
-    const float LENGTH = 152.0f, BASE = 14.0f, WIDTH = 42.0f, LIFT = 56.0f, CUP = 10.0f;
+    const float LENGTH = 138.0f, BASE = 14.0f, WIDTH = 40.0f, LIFT = 52.0f, CUP = 10.0f;
     const int NS = 12, NW = 6;
     Mesh m;
     auto blade = [&](float s, float w) -> V3 {
-        float half = WIDTH * std::pow(std::sin(PI * std::pow(s, 0.75f)), 0.85f) + 1.0f;
+        float half = WIDTH * std::pow(std::max(0.0f, std::sin(PI * std::pow(s, 0.75f))), 0.85f) + 1.0f;
         float x = BASE + (LENGTH - BASE) * s;
         float y = LIFT * s * s + CUP * w * w * std::sin(PI * std::min(1.0f, s * 1.3f));
         return {x, y, w * half};
@@ -590,8 +590,11 @@ Mesh mesh_greetground(void)
 
 Anim anim_grt(void)
 {
-    /* One sheet raised a little over the middle of the tile; frame j maps
-     * band j of greets.tga onto it. The robot scene's eye looks down the road
+    /* One sheet raised a little over the road; frame j maps band j of
+     * greets.tga onto it. The scene places greeting j with tile j, and the
+     * road moves 2604 units in all, so the sheet lies 900 units before the
+     * tile's origin (over the previous tile): then greeting 0 starts well in
+     * view and greeting 5 arrives in view before the road stops. The robot scene's eye looks down the road
      * at a grazing angle and turned aside: on the ground, its screen's right
      * runs along about 138 degrees from +x towards +z, its screen's up along
      * about -132 degrees, and ground lengths along "up" shrink about six
@@ -601,7 +604,7 @@ Anim anim_grt(void)
     const float ANGLE = 138.0f * PI / 180.0f;
     const V3 RIGHT = {std::cos(ANGLE), 0.0f, std::sin(ANGLE)};
     const V3 UP = {-std::sin(ANGLE), 0.0f, std::cos(ANGLE)}; /* RIGHT turned a quarter towards -z */
-    const V3 CENTRE = {0.0f, 3.0f, -GROUND_LEN * 0.5f};
+    const V3 CENTRE = {0.0f, 3.0f, -900.0f};
     const float WIDTH = 440.0f;
     const float HEIGHT = WIDTH / (float)GREET_BANDS * 6.0f; /* a band is 8 times wider than high */
     const int NI = 8, NK = 6;
