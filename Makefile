@@ -26,8 +26,15 @@ test: build arm
 	@scripts/get-test-modules build/test-modules
 	@ctest --test-dir build --output-on-failure -j $(JOBS)
 
+# The demo in a window when a display is there, else rendered headless to a
+# video file.
 run: build
-	@echo "the demo is not assembled yet"
+	@if [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then \
+		./build/Orvel_win; \
+	else \
+		echo "no display: rendering the whole demo to build/orvel.mp4 (orvel-capture --video)"; \
+		./build/orvel-capture --video build/orvel.mp4 && echo "wrote build/orvel.mp4"; \
+	fi
 
 bench: build
 	@$(CMAKE) --build build --target bench

@@ -1,24 +1,43 @@
 /*
  * s3m: the Future Crew Screamtracker 3 (S3M) loader.
  *
- * Not built yet: the loader refuses every image, so S3M files are reported as
- * an unknown format. The descriptors are those of the format table's row.
+ * The file's enabled channels (settings below 16) are packed together
+ * through remapChannels (the spare last channel that holds the global
+ * effects is enabled, like the file's channels), each sample instrument becomes one sample and one
+ * instrument, the packed patterns are unpacked into 64-row grids and the
+ * commands become the player's effect numbers (the global ones go to the
+ * spare last channel). Every count, parapointer and length is checked
+ * against the image before it is trusted: tables that run past the file are
+ * refused, parapointers past it give empty instruments and patterns, sample
+ * data is cut where the file ends.
  */
 #ifndef S3M_H
 #define S3M_H
 
+#include <cstdint>
+
 #include "modplay/modplay.h"
 
-/* Loads an S3M image into mod. For now always -1 (refused). */
+/* File channel (0..31) -> record channel of the last S3M load; 255 for a
+ * disabled channel. Lifetime: until the next S3M load. */
+extern uint8_t remapChannels[32];
+
+/* Loads an S3M image into mod. 0 on success; -1 when data or mod is null,
+ * len < 48, "SCRM" is missing at offset 44, the file type is not 16, the
+ * order or parapointer tables run past the image, more than 255 instruments
+ * or 256 patterns are declared, no order entry can be played, or a sample
+ * instrument's header lacks "SCRS" (all checked before anything is
+ * allocated, so the record keeps no memory); -2 when memory runs out (the
+ * record is then left as it was). */
 int MODFILE_SetS3M(const char* data, int len, MODFILE* mod);
 
-/* 1 when the image is an S3M the loader accepts; for now always 0. */
+/* 1 when data is set, len >= 48 and bytes 44..47 are "SCRM"; else 0. */
 int MODFILE_IsS3M(const char* data, int len);
 
-int MODFILE_S3MGetFormatID(void);        /* 2 */
-const char* MODFILE_S3MGetDescription(void);
+int MODFILE_S3MGetFormatID(void);              /* 2 */
+const char* MODFILE_S3MGetDescription(void);   /* "Future Crew Screamtracker 3" */
 const char* MODFILE_S3MGetAuthor(void);
-const char* MODFILE_S3MGetVersion(void); /* "v0.01b" */
+const char* MODFILE_S3MGetVersion(void);       /* "v0.01b" */
 const char* MODFILE_S3MGetCopyright(void);
 
 #endif

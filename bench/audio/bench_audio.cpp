@@ -1,8 +1,9 @@
 /*
  * bench_audio_run ORVEL_MODPLAY MODULE_DIR OUT.json [ROUNDS]
  *
- * Renders every .xm under MODULE_DIR to WAV with three players, one pass
- * each, and measures the CPU time (user + system) of each run:
+ * Renders every .xm, .mod and .s3m under MODULE_DIR to WAV with three
+ * players, one pass each, and measures the CPU time (user + system) of each
+ * run:
  *   ours     orvel-modplay FILE -o OUT.wav
  *   xmp      xmp -i nearest -f 22050 -o OUT.wav FILE
  *   openmpt  openmpt123 --render --samplerate 22050 --filter 1 --ramping 0 FILE
@@ -109,12 +110,17 @@ int main(int argc, char** argv)
     int rounds = argc > 4 ? atoi(argv[4]) : 3;
     std::vector<std::string> songs;
     std::error_code ec;
-    for (auto& e : fs::recursive_directory_iterator(dir, ec))
-        if (e.is_regular_file() && e.path().extension() == ".xm")
+    for (auto& e : fs::recursive_directory_iterator(dir, ec)) {
+        std::string ext = e.path().extension().string();
+        for (char& ch : ext)
+            ch = (char)tolower((unsigned char)ch);
+        if (e.is_regular_file() && (ext == ".xm" || ext == ".mod" || ext == ".s3m"))
             songs.push_back(e.path().string());
+    }
     std::sort(songs.begin(), songs.end());
     if (songs.empty()) {
-        fprintf(stderr, "bench_audio: no .xm files under %s (scripts/get-test-modules fetches them)\n", dir.c_str());
+        fprintf(stderr, "bench_audio: no module files under %s (scripts/get-test-modules fetches them)\n",
+                dir.c_str());
         return 1;
     }
     fs::path tmp = fs::temp_directory_path() / ("orvel-bench-audio-" + std::to_string(getpid()));
@@ -126,7 +132,8 @@ int main(int argc, char** argv)
     players[2].name = "openmpt123";
     for (int round = 0; round < rounds; round++) {
         for (size_t s = 0; s < songs.size(); s++) {
-            fs::path copy = tmp / "song.xm";
+            /* the copy keeps the extension: players may look at it */
+            fs::path copy = tmp / ("song" + fs::path(songs[s]).extension().string());
             fs::copy_file(songs[s], copy, fs::copy_options::overwrite_existing, ec);
             for (int k = 0; k < 3; k++) {
                 int who = (int)((k + s + (size_t)round) % 3);

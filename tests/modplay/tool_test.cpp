@@ -6,7 +6,9 @@
 #include <string>
 #include <sys/wait.h>
 
+#include "tests/modplay/modwriter.h"
 #include "tests/modplay/player.h"
+#include "tests/modplay/s3mwriter.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -154,6 +156,44 @@ TEST_F(Tool, RefusalsAndBadArguments)
     EXPECT_EQ(tool(song + " -o x.wav --rate 0").status, 2);
     EXPECT_EQ(tool(song + " -o x.wav --seconds -1").status, 2);
     EXPECT_EQ(tool("--info").status, 2);
+}
+
+TEST_F(Tool, ModAndS3mSongsPlayAndReportLikeXm)
+{
+    /* one 64-row pattern at speed 6 and a jump back: 1 + 64 rows of 6 ticks */
+    modw::Song m;
+    m.name = "mod song";
+    m.patterns.emplace_back(4);
+    m.patterns[0].at(0, 1) = {428, 1, 0, 0};
+    m.patterns[0].at(63, 0) = {0, 0, 0xB, 0};
+    m.samples.push_back(modw::squareSample(2000));
+    ASSERT_TRUE(ts::writeFile(dir + "/song.mod", modw::write(m)));
+    s3mw::Song s;
+    s.name = "s3m song";
+    s.patterns[0].rows[0] = {{1, 0x40, 1, -1, -1, 0}};
+    s.patterns[0].rows[63] = {{0, -1, 0, -1, 2, 0}};
+    s.instruments.push_back(s3mw::squareInstrument(2000));
+    ASSERT_TRUE(ts::writeFile(dir + "/song.s3m", s3mw::write(s)));
+    const char* formats[] = {"mod", "s3m"};
+    for (const char* f : formats) {
+        SCOPED_TRACE(f);
+        std::string path = dir + "/song." + f;
+        ToolRun info = tool(path + " --info");
+        ASSERT_EQ(info.status, 0) << info.out;
+        EXPECT_NE(info.out.find(std::string("format: ") + f + "\n"), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find(std::string("title: ") + f + " song"), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("channels: 4\n"), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("duration_ms: 7800\n"), std::string::npos) << info.out;
+        ToolRun r = tool(path + " -o " + dir + "/out.wav");
+        ASSERT_EQ(r.status, 0) << r.out;
+        std::vector<uint8_t> w = ts::readFile(dir + "/out.wav");
+        ASSERT_GE(w.size(), 44u);
+        EXPECT_EQ((w.size() - 44) / 4, (size_t)65 * 6 * 441);
+        bool sound = false;
+        for (size_t i = 44; i + 1 < w.size() && !sound; i += 2)
+            sound = (int16_t)(w[i] | w[i + 1] << 8) != 0;
+        EXPECT_TRUE(sound);
+    }
 }
 
 } // namespace
