@@ -18,6 +18,10 @@
 #include <string>
 #include <vector>
 
+/* A private PNG reader (the engine's stb_image reads TGA only). */
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#define STBI_ONLY_PNG
 #include <stb_image.h>
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC

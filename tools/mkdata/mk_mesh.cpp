@@ -523,16 +523,16 @@ Anim anim_botrun(void)
         Xf local[BONES];
         float bounce = 0.05f * std::sin(2.0f * ph);
         local[PELVIS] = xfMul(xfJointX({0, 0, 0}, 0.0f), xfRotZ(0.06f * std::sin(ph)));
-        local[TORSO] = xfJointX({0, 3.0f, 0}, -0.20f + bounce);
+        local[TORSO] = xfJointX({0, 3.0f, 0}, -0.28f + bounce);
         local[NECK] = xfJointX({0, 33.0f, 0}, 0.0f);
         local[NECK] = xfMul(local[NECK], xfJointX({0, 0, 0}, PI)); /* the neck limb points up */
         local[HEAD] = xfJointX({0, 31.0f, 0}, 0.15f);
         for (int side = 0; side < 2; side++) {
             float legPh = ph + (float)side * PI;
             float sx = side ? -1.0f : 1.0f;
-            float thigh = 0.60f * std::sin(legPh);
+            float thigh = 0.75f * std::sin(legPh);
             float swing = std::max(0.0f, std::cos(legPh));
-            float knee = 0.25f + 1.25f * std::pow(swing, 1.5f);
+            float knee = 0.3f + 1.6f * std::pow(swing, 1.3f);
             float foot = -0.6f * (thigh - knee) - 0.2f;
             int t = side ? THIGH_R : THIGH_L, s = side ? SHIN_R : SHIN_L, f = side ? FOOT_R : FOOT_L;
             local[t] = xfJointX({sx * 6.0f, -1.0f, 0}, thigh);
@@ -540,8 +540,8 @@ Anim anim_botrun(void)
             local[f] = xfJointX({0, -SHIN, 0}, foot);
             /* The arm on the same side swings against the leg. */
             int a = side ? ARM_R : ARM_L, fa = side ? FORE_R : FORE_L;
-            local[a] = xfMul(xfJointX({sx * 14.5f, 27.0f, 0}, -0.75f * std::sin(legPh)), xfRotZ(sx * 0.12f));
-            local[fa] = xfJointX({0, -UPPER, 0}, 1.35f + 0.25f * std::sin(legPh));
+            local[a] = xfMul(xfJointX({sx * 14.5f, 27.0f, 0}, -0.9f * std::sin(legPh)), xfRotZ(sx * 0.12f));
+            local[fa] = xfJointX({0, -UPPER, 0}, 1.45f - 0.3f * std::sin(legPh));
         }
         Xf world[BONES];
         for (int b = 0; b < BONES; b++)
