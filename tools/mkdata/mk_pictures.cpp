@@ -52,7 +52,11 @@ void gradientFill(Img& img, const Mask& m, const Rgb& top, const Rgb& bottom, fl
 
 /* Stars: n points of random brightness and tint, the brightest with a soft
  * halo and a four-pointed glint. */
-void stars(Img& img, int n, uint64_t seed, float yMax, float gain)
+struct Keep {
+    float cx, cy, rx, ry; /* an ellipse kept free of stars; rx 0: none */
+};
+
+void stars(Img& img, int n, uint64_t seed, float yMax, float gain, Keep keep = {0, 0, 0, 0})
 {
     Rng r = rng_make(seed);
     Mask halo = mask_make(img.w, img.h);
@@ -60,6 +64,8 @@ void stars(Img& img, int n, uint64_t seed, float yMax, float gain)
         float x = rng_range(&r, 0, (float)img.w), y = rng_range(&r, 0, yMax);
         float b = std::pow(rng_unit(&r), 3.0f);
         float tint = rng_unit(&r);
+        if (keep.rx > 0.0f && std::pow((x - keep.cx) / keep.rx, 2.0f) + std::pow((y - keep.cy) / keep.ry, 2.0f) < 1.0f)
+            continue;
         Rgb c = tint < 0.6f ? WHITE : (tint < 0.8f ? GOLD : CYAN);
         int ix = (int)x, iy = (int)y;
         if (ix < 0 || iy < 0 || ix >= img.w || iy >= img.h)
@@ -273,6 +279,13 @@ Rgb8 tunnelTex()
             if ((px + pyi) % 2 == 0)
                 mask_rrect(lights, x0 + 29.0f, y0 + 40.0f, x0 + 35.0f, y0 + 88.0f, 3.0f);
         }
+    /* A magenta band round the tunnel below the lights of each panel row
+     * marks the distance flown. */
+    Mask band = mask_make(S, S);
+    mask_line(band, -4.0f, 108.0f, (float)S + 4.0f, 108.0f, 2.0f);
+    mask_line(band, -4.0f, 236.0f, (float)S + 4.0f, 236.0f, 2.0f);
+    img_glow(img, band, MAGENTA, 4, 0.5f);
+    img_add(img, band, MAGENTA, 0.5f);
     img_paint(img, rivets, rgb8(120, 110, 170));
     Mask seamGlow = seams;
     img_glow(img, seamGlow, CYAN, 3, 0.7f);
@@ -365,7 +378,7 @@ Rgb8 groupPic()
 {
     Img img = img_make(W, H, BLACK);
     img_vgradient(img, {{0.0f, BLACK}, {0.08f, NIGHT}, {0.45f, INDIGO}, {0.78f, VIOLET}, {0.86f, DUSK}, {0.88f, AMBER}});
-    stars(img, 140, 101, 180.0f, 0.8f);
+    stars(img, 140, 101, 180.0f, 0.8f, {160.0f, 110.0f, 150.0f, 62.0f});
     /* Rows 0-11 hold the progress dots: keep them dark. */
     for (int y = 0; y < 12; y++)
         for (int x = 0; x < W; x++)
