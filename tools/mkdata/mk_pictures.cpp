@@ -188,10 +188,10 @@ Rgb8 shadeMap()
      * from behind right. */
     return sphereMap(256, [](V3f n, V3f r) {
         Rgb env = environment(r, rgb8(60, 30, 70), rgb8(255, 190, 90), rgb8(120, 60, 20), rgb8(30, 12, 8));
-        Rgb c = scale(env, 0.75f);
-        Rgb base = rgb8(200, 130, 40);
+        Rgb c = scale(env, 0.85f);
+        Rgb base = rgb8(220, 150, 50);
         float d = diffuse(n, {-0.5f, 0.7f, -0.6f});
-        c = {c.r + base.r * d * 0.35f, c.g + base.g * d * 0.35f, c.b + base.b * d * 0.35f};
+        c = {c.r + base.r * d * 0.5f, c.g + base.g * d * 0.5f, c.b + base.b * d * 0.5f};
         float s = spec(r, {-0.5f, 0.7f, -0.6f}, 40.0f);
         float rim = spec(r, {0.8f, -0.2f, 0.7f}, 6.0f);
         return Rgb{c.r + s * 1.2f + rim * MAGENTA.r * 0.5f, c.g + s * 1.1f + rim * MAGENTA.g * 0.5f,
@@ -204,13 +204,13 @@ Rgb8 shade2Map()
     /* Pearl: hue drifting from magenta to cyan with the normal's angle, a
      * soft sheen and a sharp highlight. */
     return sphereMap(256, [](V3f n, V3f r) {
-        float a = std::atan2(n.y, n.x);
-        float t = 0.5f + 0.5f * std::sin(a * 1.0f + 0.6f);
-        Rgb hue = mix(MAGENTA, CYAN, t);
+        /* Upward normals magenta, downward cyan, violet in between. */
+        float t = 0.5f - 0.5f * n.y / std::sqrt(n.x * n.x + n.y * n.y + 1e-6f);
+        Rgb hue = gradientAt({{0.0f, MAGENTA}, {0.5f, rgb8(150, 80, 230)}, {1.0f, CYAN}}, t);
         float facing = -n.z;
-        Rgb c = mix(scale(hue, 0.95f), scale(VIOLET, 0.8f), std::pow(facing, 2.0f) * 0.7f);
-        Rgb env = environment(r, rgb8(40, 30, 90), rgb8(255, 200, 230), rgb8(50, 20, 60), rgb8(10, 6, 24));
-        c = mix(c, env, 0.35f);
+        Rgb c = mix(hue, scale(VIOLET, 0.9f), std::pow(facing, 3.0f) * 0.6f);
+        Rgb env = environment(r, rgb8(60, 30, 110), rgb8(255, 200, 230), rgb8(50, 20, 60), rgb8(10, 6, 24));
+        c = mix(c, env, 0.2f);
         float s = spec(r, {-0.4f, 0.6f, -0.7f}, 60.0f) + 0.4f * spec(r, {0.6f, 0.5f, -0.6f}, 12.0f);
         return Rgb{c.r + s, c.g + s, c.b + s};
     });
