@@ -524,8 +524,7 @@ Anim anim_botrun(void)
         float bounce = 0.05f * std::sin(2.0f * ph);
         local[PELVIS] = xfMul(xfJointX({0, 0, 0}, 0.0f), xfRotZ(0.06f * std::sin(ph)));
         local[TORSO] = xfJointX({0, 3.0f, 0}, -0.28f + bounce);
-        local[NECK] = xfJointX({0, 33.0f, 0}, 0.0f);
-        local[NECK] = xfMul(local[NECK], xfJointX({0, 0, 0}, PI)); /* the neck limb points up */
+        local[NECK] = xfJointX({0, 33.0f, 0}, PI); /* turned over: the neck limb points up */
         local[HEAD] = xfJointX({0, 31.0f, 0}, 0.15f);
         for (int side = 0; side < 2; side++) {
             float legPh = ph + (float)side * PI;

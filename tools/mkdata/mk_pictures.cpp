@@ -172,11 +172,12 @@ Rgb environment(V3f r, const Rgb& zenith, const Rgb& horizon, const Rgb& ground,
     return mix(ground, floorDeep, k);
 }
 
-/* Phong light: diffuse k_d (n.l) + specular (r.l)^p. */
-float spec(V3f refl, V3f light, float power)
+/* Phong highlight: (r . l)^power for the reflected eye ray r. */
+float specular(V3f refl, V3f light, float power)
 {
     return std::pow(std::max(0.0f, dot3(refl, norm3(light))), power);
 }
+/* Lambert light: n . l, clamped at 0. */
 float diffuse(V3f n, V3f light)
 {
     return std::max(0.0f, dot3(n, norm3(light)));
@@ -192,8 +193,8 @@ Rgb8 shadeMap()
         Rgb base = rgb8(220, 150, 50);
         float d = diffuse(n, {-0.5f, 0.7f, -0.6f});
         c = {c.r + base.r * d * 0.5f, c.g + base.g * d * 0.5f, c.b + base.b * d * 0.5f};
-        float s = spec(r, {-0.5f, 0.7f, -0.6f}, 40.0f);
-        float rim = spec(r, {0.8f, -0.2f, 0.7f}, 6.0f);
+        float s = specular(r, {-0.5f, 0.7f, -0.6f}, 40.0f);
+        float rim = specular(r, {0.8f, -0.2f, 0.7f}, 6.0f);
         return Rgb{c.r + s * 1.2f + rim * MAGENTA.r * 0.5f, c.g + s * 1.1f + rim * MAGENTA.g * 0.5f,
                    c.b + s * 0.9f + rim * MAGENTA.b * 0.5f};
     });
@@ -211,7 +212,7 @@ Rgb8 shade2Map()
         Rgb c = mix(hue, scale(VIOLET, 0.9f), std::pow(facing, 3.0f) * 0.6f);
         Rgb env = environment(r, rgb8(60, 30, 110), rgb8(255, 200, 230), rgb8(50, 20, 60), rgb8(10, 6, 24));
         c = mix(c, env, 0.2f);
-        float s = spec(r, {-0.4f, 0.6f, -0.7f}, 60.0f) + 0.4f * spec(r, {0.6f, 0.5f, -0.6f}, 12.0f);
+        float s = specular(r, {-0.4f, 0.6f, -0.7f}, 60.0f) + 0.4f * specular(r, {0.6f, 0.5f, -0.6f}, 12.0f);
         return Rgb{c.r + s, c.g + s, c.b + s};
     });
 }
@@ -225,8 +226,8 @@ Rgb8 chromeMap()
         Rgb env = environment(r, rgb8(20, 40, 120), rgb8(235, 240, 255), rgb8(90, 40, 110), rgb8(12, 8, 30));
         float band = std::exp(-std::pow(r.y * 14.0f, 2.0f));
         env = mix(env, WHITE, band * 0.6f);
-        float sun = spec(r, {-0.7f, 0.15f, 0.7f}, 30.0f);
-        float key = spec(r, {0.3f, 0.8f, -0.5f}, 80.0f);
+        float sun = specular(r, {-0.7f, 0.15f, 0.7f}, 30.0f);
+        float key = specular(r, {0.3f, 0.8f, -0.5f}, 80.0f);
         return Rgb{env.r + sun * AMBER.r + key, env.g + sun * AMBER.g + key, env.b + sun * AMBER.b + key};
     });
 }
@@ -240,7 +241,7 @@ Rgb8 shipMap()
         Rgb c = scale(env, 0.9f);
         float d = diffuse(n, {0.3f, 0.8f, -0.5f});
         c = {c.r + 0.18f * d, c.g + 0.2f * d, c.b + 0.26f * d};
-        float s = spec(r, {-0.3f, 0.8f, -0.5f}, 50.0f);
+        float s = specular(r, {-0.3f, 0.8f, -0.5f}, 50.0f);
         float rim = std::pow(1.0f + n.z, 3.0f);
         float under = std::max(0.0f, -n.y);
         return Rgb{c.r + s + rim * CYAN.r * 0.35f + under * AMBER.r * 0.25f,

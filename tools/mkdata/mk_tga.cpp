@@ -53,7 +53,7 @@ std::vector<uint8_t> tga_encode(const Rgb8& pic, TgaKind kind)
     b.push_back(0);                             /* no image id */
     b.push_back(0);                             /* no colour map */
     b.push_back(kind == TGA_RLE ? 10 : 2);      /* true colour, RLE or raw */
-    for (int i = 0; i < 5; i++)                 /* colour map specification */
+    for (int i = 0; i < 5; i++)                 /* colour map fields (none) */
         b.push_back(0);
     put16(b, 0);                                /* x origin */
     put16(b, 0);                                /* y origin */
