@@ -122,6 +122,34 @@ TEST(DataFiles, ImageMagickReadsEveryPictureWithTheSameSize)
     }
 }
 
+TEST(DataFiles, ImageMagickDecodesTheSamePixelsAsOurLoader)
+{
+    if (!std::filesystem::exists("/usr/bin/convert"))
+        GTEST_SKIP() << "ImageMagick's convert is not installed";
+    for (const Expected& e : PICTURES) {
+        SCOPED_TRACE(e.name);
+        std::string path = DATA + "/" + e.name;
+        /* ImageMagick keeps a bottom-up file's rows as stored and tags the
+         * orientation; -auto-orient turns them upright. */
+        FILE* p = popen(("/usr/bin/convert '" + path + "' -auto-orient -depth 8 rgb:- 2>/dev/null").c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::vector<uint8_t> rgb((size_t)e.w * e.h * 3 + 1);
+        size_t got = fread(rgb.data(), 1, rgb.size(), p);
+        EXPECT_EQ(pclose(p), 0);
+        ASSERT_EQ(got, (size_t)e.w * e.h * 3);
+        Pic16b pic{};
+        loadRAW16bAuto(path.c_str(), &pic);
+        ASSERT_NE(pic.pixels, nullptr);
+        size_t differ = 0;
+        for (size_t i = 0; i < (size_t)e.w * e.h; i++) {
+            const uint8_t* c = &rgb[i * 3];
+            differ += pic.pixels[i] != (uint16_t)(((c[0] >> 3) << 11) | ((c[1] >> 2) << 5) | (c[2] >> 3));
+        }
+        EXPECT_EQ(differ, 0u);
+        killPic16b(&pic);
+    }
+}
+
 TEST(DataFiles, TexturesArePowersOfTwoAtLeast128Wide)
 {
     for (const char* name : TEXTURES) {
