@@ -50,7 +50,7 @@ Mesh mesh_tunnel(void);       /* a tube around the z axis, seen from inside */
 Mesh mesh_ship(void);         /* a small ship along +z */
 Anim anim_botrun(void);       /* 60 frames of a robot running towards +z, feet at y = -13 */
 Mesh mesh_greetground(void);  /* a road tile, x -280..280, z -639..0 */
-Anim anim_grt(void);          /* 6 frames: greeting j lying on the road tile */
+Anim anim_grt(void);          /* 6 frames: greeting j on a sheet just above the road, 900 before the tile origin */
 Mesh mesh_ball(void);         /* a smooth sphere */
 
 /* Sizes the scenes rely on. */
