@@ -11,8 +11,9 @@ namespace {
 
 using namespace score;
 
-/* The rhythm section: what the swing delays. */
-const std::vector<int> GROOVE = {KICK, SNARE, HATS, PERC, BASS, EP1, EP2, EP3, EP4};
+/* What the swing delays: everything but the echo (a delay line keeps
+ * straight time) and the pads. */
+const std::vector<int> GROOVE = {KICK, SNARE, HATS, PERC, BASS, EP1, EP2, EP3, EP4, LEAD, PLUCK, HORN};
 
 /* ---- Shared figures ------------------------------------------------------------- */
 
@@ -34,18 +35,19 @@ void swellInto(Sec& s, int row, int beats, int vol)
     }
 }
 
-/* Rising noise over `rows` rows from note `from`: portamento up, volume
- * sliding up in the volume column, cut on the last tick. */
+/* Rising noise over `rows` rows from note `from`: portamento up, the
+ * volume climbing from 6 to about 38 by fine steps in the volume column (by
+ * a slide for short risers), cut on the last tick. */
 void riser(Sec& s, int row, int rows, int from, int speed)
 {
     s.note(row, FX, from, I_NOISE, 6);
+    int step = 32 / rows;
     for (int r = row + 1; r < row + rows; r++) {
-        if (r == row + rows - 1) {
+        if (r == row + rows - 1)
             s.ext(r, FX, EX_CUT, 5);
-        } else {
+        else
             s.fx(r, FX, FX_PORTA_UP, speed);
-        }
-        s.vol(r, FX, vUp(1));
+        s.vol(r, FX, step >= 3 ? vUp(1) : vFineUp(step < 1 ? 1 : step));
     }
 }
 
@@ -106,7 +108,7 @@ void grooveOne(Sec& s, int row, bool fill, std::vector<int>* ep, const Chord& af
     bass(s, row + 16, I_SLAP, d9, am, BASS_DOM_A);
     bass(s, row + 32, I_SLAP, am, d9, BASS_MINOR_B);
     bass(s, row + 48, I_SLAP, d9, after, BASS_DOM_B);
-    comp(s, row, I_EP, am, "..x..x.x...x..x.", 4, 26, 53, 72, ep);
+    comp(s, row, I_EP, am, "|.x..x.x...x..x.", 4, 26, 53, 72, ep);
     comp(s, row + 16, I_EP, d9, "X.....x.x..x.x..", 4, 26, 53, 72, ep);
     comp(s, row + 32, I_EP, am, "..x..x.x...x..x.", 4, 26, 53, 72, ep);
     comp(s, row + 48, I_EP, d9, "X.....x.x...X...", 4, 26, 53, 72, ep);
@@ -213,7 +215,7 @@ void rewind(Sec& s)
     }
     offs(s, 12, BASS, EP4);
     offs(s, 12, PAD1, PAD3);
-    s.note(4, FX, nt("C-6"), I_NOISE, 34);
+    s.note(4, FX, nt("C-6"), I_NOISE, 24);
     for (int r = 5; r < 16; r++) {
         s.fx(r, FX, FX_PORTA_DOWN, 0x06);
         s.vol(r, FX, r < 10 ? vPanLeft(6) : vPanRight(6));
@@ -384,6 +386,7 @@ void robots(Sec& s)
     Chord am = chord("Am7");
     std::vector<int> pv;
     crash(s, 0, 36);
+    offs(s, 0, EP1, EP4);
     drums(s, 0, {"K...K...K...K..k", "....C.......C...", "..x...x...x...x.", "b..b..b...b.b..."});
     drums(s, 16, {"K...K...K...K.kk", "....C.......C.cC", "..x...x...x...x.", "B..b..b...b.b..b"});
     drums(s, 32, {"K..T..t.", "..S.S.rz", nullptr, "c.m.l..."});
@@ -600,6 +603,7 @@ void outro(Sec& s)
     const char* names[6] = {"Am9", "Fmaj9", "Dm9", "E7sus4", "Am9", "Fmaj9"};
     std::vector<int> ev, pv;
     crash(s, 0, 40);
+    offs(s, 0, LEAD, ECHO);
     s.ext(0, EP1, EX_TREM_WAVE, 0);
     for (int b = 0; b < 6; b++) {
         int r = b * 16;

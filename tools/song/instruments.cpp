@@ -140,9 +140,9 @@ xmw::Instrument snares()
     xmw::Sample r = samples({&rim}, {"rim 8-bit"}, {false})[0];
     ins.samples.push_back(c);
     ins.samples.push_back(r);
-    ins.samples[0].volume = 58;
-    ins.samples[1].volume = 52;
-    ins.samples[2].volume = 40;
+    ins.samples[0].volume = 64;
+    ins.samples[1].volume = 60;
+    ins.samples[2].volume = 44;
     ins.samples[2].panning = 112;
     tune(ins.samples[0], noteHz(score::K_SNARE));
     tune(ins.samples[1], noteHz(score::K_CLAP));
@@ -187,7 +187,7 @@ xmw::Instrument hats()
     const int keys[3] = {score::K_CLOSED, score::K_OPEN, score::K_PEDAL};
     for (int k = 0; k < 3; k++) {
         ins.samples[(size_t)k].panning = 156;
-        ins.samples[(size_t)k].volume = 48;
+        ins.samples[(size_t)k].volume = 52;
         tune(ins.samples[(size_t)k], noteHz(keys[k]));
     }
     mapNotes(ins, 0, score::K_OPEN - 1, 0);
@@ -378,7 +378,7 @@ xmw::Instrument slap()
         xmw::Sample& s = ins.samples[(size_t)k];
         tune(s, hz[(size_t)k]);
         setLoop(s, xmw::LOOP_FORWARD, attack, (int)waves[(size_t)k].size() - attack);
-        s.volume = 56;
+        s.volume = 64;
     }
     ins.samples.push_back(samples({&dead}, {"dead note 8-bit"}, {false})[0]);
     ins.samples[3].volume = 40;
@@ -424,7 +424,7 @@ xmw::Instrument synbass()
         xmw::Sample& s = ins.samples[(size_t)k];
         tune(s, hz[(size_t)k]);
         setLoop(s, xmw::LOOP_FORWARD, attack, (int)waves[(size_t)k].size() - attack);
-        s.volume = 50;
+        s.volume = 60;
     }
     mapNotes(ins, 0, 26, 0);
     mapNotes(ins, 27, 95, 1);
@@ -468,7 +468,7 @@ xmw::Instrument ep()
         xmw::Sample& s = ins.samples[(size_t)k];
         tune(s, hz[(size_t)k]);
         setLoop(s, xmw::LOOP_FORWARD, attack, (int)waves[(size_t)k].size() - attack);
-        s.volume = 40;
+        s.volume = 48;
     }
     mapNotes(ins, 0, 47, 0);
     mapNotes(ins, 48, 59, 1);
@@ -500,7 +500,7 @@ Wave detuned(int L, const std::vector<int>& oscCycles, double maxHz, Rng& rng,
 xmw::Instrument lead()
 {
     Rng rng(0x6C656164ull);
-    const int centres[2] = {60, 70}; /* C-5, A#5 */
+    const int centres[3] = {55, 64, 72}; /* G-4, E-5, C-6 */
     const int M = 250;
     std::vector<Wave> waves;
     std::vector<double> hz;
@@ -516,15 +516,17 @@ xmw::Instrument lead()
     }
     xmw::Instrument ins;
     ins.name = "lead";
-    ins.samples = samples({&waves[0], &waves[1]}, {"lead C-5 16-bit", "lead A#5 16-bit"}, {true, true});
-    for (int k = 0; k < 2; k++) {
+    ins.samples = samples({&waves[0], &waves[1], &waves[2]}, {"lead G-4 16-bit", "lead E-5 16-bit", "lead C-6 16-bit"},
+                          {true, true, true});
+    for (int k = 0; k < 3; k++) {
         xmw::Sample& s = ins.samples[(size_t)k];
         tune(s, hz[(size_t)k]);
         setLoop(s, xmw::LOOP_FORWARD, 0, (int)waves[(size_t)k].size());
-        s.volume = 48;
+        s.volume = 52;
     }
-    mapNotes(ins, 0, 65, 0);
-    mapNotes(ins, 66, 95, 1);
+    mapNotes(ins, 0, 59, 0);
+    mapNotes(ins, 60, 67, 1);
+    mapNotes(ins, 68, 95, 2);
     ins.volume = envelope({{0, 0}, {2, 64}, {10, 50}, {24, 46}}, 3);
     ins.fadeout = 2200;
     return ins;
@@ -535,7 +537,7 @@ xmw::Instrument lead()
 xmw::Instrument pluck()
 {
     Rng rng(0x706C75636Bull);
-    const int centres[2] = {60, 72};
+    const int centres[2] = {60, 74};
     std::vector<Wave> waves;
     std::vector<double> hz;
     for (int c : centres) {
@@ -559,14 +561,14 @@ xmw::Instrument pluck()
     }
     xmw::Instrument ins;
     ins.name = "pluck";
-    ins.samples = samples({&waves[0], &waves[1]}, {"pluck C-5 8-bit", "pluck C-6 8-bit"}, {false, false});
+    ins.samples = samples({&waves[0], &waves[1]}, {"pluck C-5 8-bit", "pluck D-6 8-bit"}, {false, false});
     for (int k = 0; k < 2; k++) {
         tune(ins.samples[(size_t)k], hz[(size_t)k]);
         ins.samples[(size_t)k].volume = 44;
         ins.samples[(size_t)k].panning = 168;
     }
-    mapNotes(ins, 0, 65, 0);
-    mapNotes(ins, 66, 95, 1);
+    mapNotes(ins, 0, 66, 0);
+    mapNotes(ins, 67, 95, 1);
     ins.volume = envelope({{0, 64}, {30, 48}, {90, 20}, {150, 0}});
     ins.fadeout = 4000;
     return ins;
@@ -596,7 +598,7 @@ xmw::Instrument pad()
         xmw::Sample& s = ins.samples[(size_t)k];
         tune(s, hz[(size_t)k]);
         setLoop(s, xmw::LOOP_PINGPONG, 0, (int)waves[(size_t)k].size());
-        s.volume = 36;
+        s.volume = 44;
     }
     mapNotes(ins, 0, 53, 0);
     mapNotes(ins, 54, 95, 1);
@@ -643,7 +645,7 @@ xmw::Instrument brass()
         xmw::Sample& s = ins.samples[(size_t)k];
         tune(s, hz[(size_t)k]);
         setLoop(s, xmw::LOOP_FORWARD, attack, (int)waves[(size_t)k].size() - attack);
-        s.volume = 44;
+        s.volume = 50;
     }
     mapNotes(ins, 0, 60, 0);
     mapNotes(ins, 61, 95, 1);

@@ -78,6 +78,24 @@ int nt(const char* name)
     return (*p - '0') * 12 + pc;
 }
 
+const double LEVEL[NUM_INSTRUMENTS + 1] = {
+    1.0,  /* (no instrument) */
+    1.0,  /* kick */
+    1.0,  /* snares */
+    1.1,  /* hats */
+    1.0,  /* percussion */
+    1.2,  /* slap bass */
+    1.2,  /* synth bass */
+    1.25, /* electric piano */
+    1.1,  /* lead */
+    1.2,  /* pluck */
+    1.25, /* pad */
+    1.15, /* brass */
+    1.0,  /* noise */
+    1.0,  /* cymbals */
+    1.1,  /* chip square */
+};
+
 /* ---- Sec ------------------------------------------------------------------------ */
 
 xmw::Cell& Sec::at(int row, int ch)
@@ -107,7 +125,9 @@ void Sec::note(int row, int ch, int n, int ins, int v)
         fail("note out of range: " + std::to_string(n));
     c.note = (uint8_t)(n + 1);
     c.instrument = (uint8_t)ins;
-    if (v >= 0)
+    if (v >= 0 && ins >= 1 && ins <= NUM_INSTRUMENTS)
+        vol(row, ch, vSet((int)(v * LEVEL[ins] + 0.5)));
+    else if (v >= 0)
         vol(row, ch, vSet(v));
 }
 

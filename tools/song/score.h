@@ -138,6 +138,10 @@ inline uint8_t vPanRight(int y) { return (uint8_t)(0xE0 | (y & 15)); }
  * malformed name (the names are the composer's, fixed in the code). */
 int nt(const char* name);
 
+/* The mixing desk: every volume the score gives a note of instrument i is
+ * scaled by LEVEL[i] (and held to 64) when it is written. */
+extern const double LEVEL[NUM_INSTRUMENTS + 1];
+
 /* ---- Writing a section ------------------------------------------------------ */
 
 struct Sec {
@@ -147,7 +151,7 @@ struct Sec {
     xmw::Cell& at(int row, int ch);
     bool fxFree(int row, int ch);
     /* A note (index, or xmw::NOTE_OFF via off()) with instrument and, when
-     * vol >= 0, a volume-column volume. */
+     * vol >= 0, a volume-column volume (through the mixing desk). */
     void note(int row, int ch, int n, int ins, int vol = -1);
     void off(int row, int ch);
     /* The effect column; aborts if it is already taken. */
