@@ -13,6 +13,8 @@
 #include "demo/demo.h"
 #include "modplay/modplay.h"
 #include "tests/support/test_support.h"
+#include "tools/song/arrangement.h"
+#include "tools/song/instruments.h"
 #include "tools/song/song.h"
 
 namespace {
@@ -60,14 +62,15 @@ const Render& render()
         int n = mod.samplesPerTick - mod.tickPos;
         bool rowEnds = mod.tick + 1 >= mod.speed + mod.patternDelay;
         int pos = mod.songPos, row = mod.row;
-        if (rowEnds && seen.count({pos, row}) && mod.loopCount == 0)
-            break;
+        bool last = rowEnds && seen.count({pos, row}) && mod.loopCount == 0;
         tick.assign((size_t)n * 2, 0);
         mod.outBuffer = tick.data();
         mod.outBytes = n * 4;
         MODFILE_Player(&mod);
         r.pcm.insert(r.pcm.end(), tick.begin(), tick.end());
         r.frames += n;
+        if (last)
+            break;
         if (rowEnds) {
             seen.insert({pos, row});
             r.rows.push_back({pos, row, r.frames});
@@ -172,6 +175,39 @@ TEST(Song, CaptionChangesFallOnBeatsToo)
         double e = beatError(r, t);
         printf("timeline row at %6u ms: nearest beat %+7.1f ms\n", t, e);
         EXPECT_LE(fabs(e), 60.0) << "change at " << t << " ms";
+    }
+}
+
+TEST(Song, ThePlayerPlaysTheRowsWhenTheArrangementPlannedThem)
+{
+    const Render& r = render();
+    ASSERT_TRUE(r.loaded);
+    std::vector<arrangement::PlayedRow> plan = arrangement::play(arrangement::build(instruments::build()));
+    ASSERT_EQ(plan.size(), r.rows.size());
+    for (size_t i = 0; i < plan.size(); i++) {
+        ASSERT_EQ(plan[i].order, r.rows[i].pos) << i;
+        ASSERT_EQ(plan[i].row, r.rows[i].row) << i;
+        ASSERT_EQ(plan[i].frame, r.rows[i].frame) << i;
+    }
+    long long end = plan.back().frame + (long long)plan.back().ticks * (RATE * 5 / (plan.back().tempo * 2));
+    EXPECT_EQ(end, r.frames);
+}
+
+TEST(Song, TempoStaysNearTheGrid)
+{
+    /* on the grid the tempo keeps to 94..96 at speed 6 and never jumps by
+     * more than 2 from a row to the next; the robots' stretch takes what its
+     * cuts need */
+    std::vector<arrangement::PlayedRow> plan = arrangement::play(arrangement::build(instruments::build()));
+    for (size_t i = 0; i < plan.size(); i++) {
+        const arrangement::PlayedRow& p = plan[i];
+        EXPECT_EQ(p.ticks % 6, 0);
+        bool robots = p.beat >= 89 && p.beat < 133;
+        EXPECT_GE(p.tempo, robots ? 92 : 94) << "row " << i;
+        EXPECT_LE(p.tempo, robots ? 98 : 96) << "row " << i;
+        if (i > 0 && !robots && !(plan[i - 1].beat >= 89 && plan[i - 1].beat < 133)) {
+            EXPECT_LE(abs(p.tempo - plan[i - 1].tempo), 2) << "row " << i;
+        }
     }
 }
 

@@ -94,6 +94,32 @@ TEST(Synth, AdditiveLoopsHoldWholePeriods)
     EXPECT_NEAR(sum, w[150], 1e-9);
 }
 
+TEST(Synth, FiltersPassAndStop)
+{
+    /* a 100 Hz and a 5 kHz sine through a 1 kHz low-pass and high-pass */
+    auto gain = [](double hz, bool low) {
+        Svf f;
+        f.set(1000, 0.7071);
+        double top = 0;
+        for (int i = 0; i < 22050; i++) {
+            f.run(sin2pi(hz * i / RATE));
+            if (i > 11025)
+                top = std::max(top, std::fabs(low ? f.low : f.high));
+        }
+        return top;
+    };
+    EXPECT_NEAR(gain(100, true), 1.0, 0.02);
+    EXPECT_LT(gain(5000, true), 0.05);
+    EXPECT_NEAR(gain(5000, false), 1.0, 0.05);
+    EXPECT_LT(gain(100, false), 0.02);
+    OnePole p;
+    p.set(100);
+    double y = 0;
+    for (int i = 0; i < 22050; i++)
+        y = p.low(1.0);
+    EXPECT_NEAR(y, 1.0, 1e-9);
+}
+
 TEST(Synth, SamplesAreRoundedAndClamped)
 {
     Wave w = {0.0, 0.5, -0.5, 1.2, -1.2, 0.001};
