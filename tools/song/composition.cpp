@@ -398,7 +398,8 @@ void robots(Sec& s)
     for (int b = 0; b < 2; b++)
         for (int i = 0; i < 16; i += 2) {
             int r = b * 16 + i;
-            int arpOp = (i == 12 || i == 14) ? 0x0C : i == 4 ? 0x47 : 0x37;
+            /* minor triads on A, major on C, a fourth and fifth on G, octaves on top */
+            int arpOp = (i == 12 || i == 14) ? 0x0C : i == 4 ? 0x47 : i == 8 ? 0x57 : 0x37;
             s.note(r, PLUCK, nt(chip[i]), I_ROBOT, 30);
             s.fx(r, PLUCK, FX_ARP, arpOp);
             s.fx(r + 1, PLUCK, FX_ARP, arpOp);

@@ -554,7 +554,7 @@ xmw::Instrument pluck()
         for (int i = 0; i < N; i++)
             w[(size_t)i] -= mean;
         for (size_t i = (size_t)N; i < w.size(); i++)
-            w[i] = 0.5 * (w[i - (size_t)N] + w[i - (size_t)N - (i > (size_t)N ? 1 : 0)]) * 0.9975;
+            w[i] = 0.5 * (w[i - (size_t)N] + w[i - (size_t)N - (i > (size_t)N ? 1 : 0)]) * 0.999;
         fadeTail(w, frames(0.04));
         waves.push_back(w);
         hz.push_back(RATE / (N + 0.5)); /* the averaging filter delays half a frame */

@@ -11,6 +11,24 @@
 
 namespace score {
 
+const double LEVEL[NUM_INSTRUMENTS + 1] = {
+    1.0,  /* (no instrument) */
+    1.0,  /* kick */
+    1.0,  /* snares */
+    1.1,  /* hats */
+    1.0,  /* percussion */
+    1.2,  /* slap bass */
+    1.2,  /* synth bass */
+    1.25, /* electric piano */
+    1.1,  /* lead */
+    2.2,  /* pluck: its attack is loud, its body soft */
+    1.25, /* pad */
+    1.3,  /* brass */
+    1.0,  /* noise */
+    1.0,  /* cymbals */
+    1.1,  /* chip square */
+};
+
 namespace {
 
 [[noreturn]] void fail(const std::string& what)
@@ -78,23 +96,6 @@ int nt(const char* name)
     return (*p - '0') * 12 + pc;
 }
 
-const double LEVEL[NUM_INSTRUMENTS + 1] = {
-    1.0,  /* (no instrument) */
-    1.0,  /* kick */
-    1.0,  /* snares */
-    1.1,  /* hats */
-    1.0,  /* percussion */
-    1.2,  /* slap bass */
-    1.2,  /* synth bass */
-    1.25, /* electric piano */
-    1.1,  /* lead */
-    1.2,  /* pluck */
-    1.25, /* pad */
-    1.15, /* brass */
-    1.0,  /* noise */
-    1.0,  /* cymbals */
-    1.1,  /* chip square */
-};
 
 /* ---- Sec ------------------------------------------------------------------------ */
 
