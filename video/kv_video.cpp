@@ -134,6 +134,15 @@ static void pic_empty(Pic16b* pic)
     pic->widthLog2 = 0;
 }
 
+/* Fills the record with a loaded pixel block of w x h. */
+static void pic_set(Pic16b* pic, uint16_t* px, int w, int h)
+{
+    pic->pixels = px;
+    pic->width = (uint16_t)w;
+    pic->height = (uint16_t)h;
+    pic->widthLog2 = pic_log2((unsigned)w);
+}
+
 /* Allocates w*h pixels after checking the size; prints the "not nuff mem"
  * message and returns nullptr when the size is absurd or memory runs out. */
 static uint16_t* pic_alloc(long long w, long long h)
@@ -225,10 +234,7 @@ void loadRAW16b(const char* path, Pic16b* pic, int w, int h)
             break;
     }
     fclose(f);
-    pic->pixels = px;
-    pic->width = (uint16_t)w;
-    pic->height = (uint16_t)h;
-    pic->widthLog2 = pic_log2((unsigned)w);
+    pic_set(pic, px, w, h);
 }
 
 void loadTGA16b(const char* path, Pic16b* pic)
@@ -277,10 +283,7 @@ void loadTGA16b(const char* path, Pic16b* pic)
         }
     }
     stbi_image_free(rgb);
-    pic->pixels = px;
-    pic->width = (uint16_t)w;
-    pic->height = (uint16_t)h;
-    pic->widthLog2 = pic_log2((unsigned)w);
+    pic_set(pic, px, w, h);
 }
 
 void loadRAW16bAuto(const char* path, Pic16b* pic)
