@@ -986,3 +986,26 @@ const MODPLAY_EFFECT MODPLAY_EffectHandlers[MODFX_COUNT + 1] = {
     {effect_S3Mt0_Start, effect_S3Mt0_Process, effect_S3Mt0_Stop}, /* 45 Txx set tempo */
     {nullptr, nullptr, nullptr},                                   /* end */
 };
+
+/* ---- For the loaders ------------------------------------------------------ */
+
+void effect_spareJump(MODFILE_CELL* spare, int jump, int operand)
+{
+    if (jump) {
+        if (spare->effect[0] == 14) {
+            spare->effectOp[1] = spare->effectOp[0];
+            spare->effect[0] = 30;
+        } else {
+            spare->effect[0] = 12;
+        }
+        spare->effectOp[0] = (uint8_t)operand;
+    } else {
+        if (spare->effect[0] == 12 || spare->effect[0] == 30) {
+            spare->effect[0] = 30;
+            spare->effectOp[1] = (uint8_t)operand;
+        } else {
+            spare->effect[0] = 14;
+            spare->effectOp[0] = (uint8_t)operand;
+        }
+    }
+}

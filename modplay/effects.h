@@ -40,4 +40,11 @@ extern const int16_t wavetab[4][64];
 /* C-4 rates in Hz by finetune operand 0..15 (8 = no finetune). */
 extern const int32_t mod_finetunes[16];
 
+/* For the loaders: puts a position jump (jump = 1, operand = the order
+ * position: effect 12) or a pattern break (jump = 0, operand = the row:
+ * effect 14) into a row's spare cell. A jump and a break in one row, in
+ * either order, become one position jump with row (effect 30: position in
+ * operand 0, row in operand 1). */
+void effect_spareJump(MODFILE_CELL* spare, int jump, int operand);
+
 #endif

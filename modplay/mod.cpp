@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "modplay/effects.h"
 #include "modplay/modreader.h"
 
 /* ---- Constant tables ------------------------------------------------------
@@ -187,31 +188,6 @@ static int modPeriodNote(unsigned period)
     return s3m_amiga2st3[lo].period == period ? s3m_amiga2st3[lo].note : -1;
 }
 
-/* Puts a position jump (jump = 1, operand = the order position) or a pattern
- * break (jump = 0, operand = the row) into the row's spare cell. A jump and
- * a break in one row, in either order, become one jump to that position and
- * row. */
-static void modSpareJump(MODFILE_CELL* spare, int jump, int operand)
-{
-    if (jump) {
-        if (spare->effect[0] == 14) {
-            spare->effectOp[1] = spare->effectOp[0];
-            spare->effect[0] = 30;
-        } else {
-            spare->effect[0] = 12;
-        }
-        spare->effectOp[0] = (uint8_t)operand;
-    } else {
-        if (spare->effect[0] == 12 || spare->effect[0] == 30) {
-            spare->effect[0] = 30;
-            spare->effectOp[1] = (uint8_t)operand;
-        } else {
-            spare->effect[0] = 14;
-            spare->effectOp[0] = (uint8_t)operand;
-        }
-    }
-}
-
 /* Translates effect `type` with its parameter into the cell's first column
  * (and the row's spare cell for the global effects). */
 static void modConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int type, int param)
@@ -233,7 +209,7 @@ static void modConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int type, 
     case 0xB:                                         /* Bxx position jump: global */
         cell->effect[0] = 0;
         cell->effectOp[0] = 0;
-        modSpareJump(spare, 1, param);
+        effect_spareJump(spare, 1, param);
         break;
     case 0xC: /* Cxx set volume, through the volume column */
         cell->effect[0] = 0;
@@ -243,7 +219,7 @@ static void modConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int type, 
     case 0xD: /* Dxy pattern break to decimal row xy: global */
         cell->effect[0] = 0;
         cell->effectOp[0] = 0;
-        modSpareJump(spare, 0, (x * 10 + y > 63) ? 0 : x * 10 + y);
+        effect_spareJump(spare, 0, (x * 10 + y > 63) ? 0 : x * 10 + y);
         break;
     case 0xE: /* Exy extended */
         cell->effectOp[0] = (uint8_t)y;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "modplay/effects.h"
 #include "modplay/modreader.h"
 
 /* ---- Module state ---------------------------------------------------------
@@ -54,30 +55,6 @@ int MODFILE_IsS3M(const char* data, int len)
 
 /* ---- Commands ------------------------------------------------------------- */
 
-/* Puts a jump to an order position (jump = 1) or a pattern break to a row
- * (jump = 0) into the row's spare cell. A jump and a break in one row, in
- * either order, become one jump to that position and row. */
-static void s3mSpareJump(MODFILE_CELL* spare, int jump, int operand)
-{
-    if (jump) {
-        if (spare->effect[0] == 14) {
-            spare->effectOp[1] = spare->effectOp[0];
-            spare->effect[0] = 30;
-        } else {
-            spare->effect[0] = 12;
-        }
-        spare->effectOp[0] = (uint8_t)operand;
-    } else {
-        if (spare->effect[0] == 12 || spare->effect[0] == 30) {
-            spare->effect[0] = 30;
-            spare->effectOp[1] = (uint8_t)operand;
-        } else {
-            spare->effect[0] = 14;
-            spare->effectOp[0] = (uint8_t)operand;
-        }
-    }
-}
-
 /* Translates command cmd (1 = A .. 26 = Z) with its parameter into the cell's
  * first column (and the row's spare cell for the global effects). */
 static void s3mConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int cmd, int param)
@@ -89,12 +66,12 @@ static void s3mConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int cmd, i
     case 2:                              /* Bxx jump to order: global */
         cell->effect[0] = 0;
         cell->effectOp[0] = 0;
-        s3mSpareJump(spare, 1, param);
+        effect_spareJump(spare, 1, param);
         break;
     case 3: /* Cxx pattern break: global, the row byte as stored */
         cell->effect[0] = 0;
         cell->effectOp[0] = 0;
-        s3mSpareJump(spare, 0, param);
+        effect_spareJump(spare, 0, param);
         break;
     case 4: cell->effect[0] = 38; break;  /* Dxy volume slide, fine kinds */
     case 5: cell->effect[0] = 39; break;  /* Exx portamento down, fine kinds */

@@ -134,6 +134,15 @@ static void pic_empty(Pic16b* pic)
     pic->widthLog2 = 0;
 }
 
+/* Fills the record with a loaded pixel block of w x h. */
+static void pic_set(Pic16b* pic, uint16_t* px, int w, int h)
+{
+    pic->pixels = px;
+    pic->width = (uint16_t)w;
+    pic->height = (uint16_t)h;
+    pic->widthLog2 = pic_log2((unsigned)w);
+}
+
 /* 1 when a picture of w*h pixels is within what a loader accepts; else
  * prints the "not nuff mem" message and returns 0. */
 static int pic_sizeOk(long long w, long long h)
@@ -257,10 +266,7 @@ void loadRAW16b(const char* path, Pic16b* pic, int w, int h)
             break;
     }
     fclose(f);
-    pic->pixels = px;
-    pic->width = (uint16_t)w;
-    pic->height = (uint16_t)h;
-    pic->widthLog2 = pic_log2((unsigned)w);
+    pic_set(pic, px, w, h);
 }
 
 /* The fewest bytes a TGA with this 18-byte header and `pixels` pixels can
@@ -333,10 +339,7 @@ void loadTGA16b(const char* path, Pic16b* pic)
         }
     }
     stbi_image_free(rgb);
-    pic->pixels = px;
-    pic->width = (uint16_t)w;
-    pic->height = (uint16_t)h;
-    pic->widthLog2 = pic_log2((unsigned)w);
+    pic_set(pic, px, w, h);
 }
 
 void loadRAW16bAuto(const char* path, Pic16b* pic)

@@ -15,66 +15,10 @@ namespace {
 
 const char* const WINDOW_NAME = "platform_check_win";
 
-/* One window dump (xwd format) as 8-bit R, G, B per pixel. */
-struct Shot {
-    int w = 0, h = 0;
-    std::vector<uint8_t> rgb;
-};
-
-uint32_t be32(const std::vector<uint8_t>& b, size_t at)
-{
-    return (uint32_t)b[at] << 24 | (uint32_t)b[at + 1] << 16 | (uint32_t)b[at + 2] << 8 | b[at + 3];
-}
-
-/* Scales a masked channel to 8 bits. */
-uint8_t channel(uint32_t pixel, uint32_t mask)
-{
-    if (!mask)
-        return 0;
-    int shift = 0, bits = 0;
-    while (!(mask >> shift & 1))
-        shift++;
-    while (mask >> (shift + bits) & 1)
-        bits++;
-    uint32_t v = (pixel & mask) >> shift;
-    return (uint8_t)(bits >= 8 ? v >> (bits - 8) : v << (8 - bits));
-}
-
-/* Reads a ZPixmap xwd dump of 24 or 32 bits a pixel; false when it is not one. */
-bool readXwd(const std::string& path, Shot* s)
-{
-    std::vector<uint8_t> b = ts::readFile(path);
-    if (b.size() < 100)
-        return false;
-    uint32_t headerSize = be32(b, 0), format = be32(b, 8), width = be32(b, 16), height = be32(b, 20);
-    uint32_t byteOrder = be32(b, 28), bpp = be32(b, 44), bpl = be32(b, 48);
-    uint32_t rmask = be32(b, 56), gmask = be32(b, 60), bmask = be32(b, 64), ncolors = be32(b, 76);
-    if (format != 2 || (bpp != 32 && bpp != 24) || width > 4096 || height > 4096)
-        return false;
-    size_t data = (size_t)headerSize + (size_t)ncolors * 12;
-    if (b.size() < data + (size_t)bpl * height)
-        return false;
-    s->w = (int)width;
-    s->h = (int)height;
-    s->rgb.resize((size_t)width * height * 3);
-    for (uint32_t y = 0; y < height; y++)
-        for (uint32_t x = 0; x < width; x++) {
-            const uint8_t* p = &b[data + (size_t)y * bpl + (size_t)x * (bpp / 8)];
-            uint32_t v = 0;
-            for (uint32_t k = 0; k < bpp / 8; k++)
-                v |= (uint32_t)p[k] << (byteOrder == 0 ? 8 * k : 8 * (bpp / 8 - 1 - k));
-            uint8_t* o = &s->rgb[((size_t)y * width + x) * 3];
-            o[0] = channel(v, rmask);
-            o[1] = channel(v, gmask);
-            o[2] = channel(v, bmask);
-        }
-    return true;
-}
-
 /* Pixels of the 640x480 window that are not their back-buffer pixel's 2x2
  * copy. The X server widens RGB565 to 8 bits a channel with its own table, so
  * each channel is compared after cutting it back to 5, 6 and 5 bits. */
-int badPixels(const Shot& s, const uint16_t* back)
+int badPixels(const pu::Shot& s, const uint16_t* back)
 {
     if (s.w < 2 * SCR_W || s.h < 2 * SCR_H)
         return -1;
@@ -168,8 +112,8 @@ TEST_F(Desktop, EachBackBufferPixelIsShownAsATwoByTwoBlock)
     for (int tries = 0; tries < 20 && bad != 0; tries++) {
         std::string dump = tmp + "/shot.xwd";
         xrun({"xwd", "-silent", "-id", id, "-out", dump});
-        Shot s;
-        ASSERT_TRUE(readXwd(dump, &s)) << "not a 24/32-bit xwd dump";
+        pu::Shot s;
+        ASSERT_TRUE(pu::readXwd(dump, &s)) << "not a 24/32-bit xwd dump";
         ASSERT_GE(s.w, 640);
         ASSERT_GE(s.h, 480);
         bad = badPixels(s, back);

@@ -62,6 +62,15 @@ struct XServer {
 bool startX(XServer* x, std::string* why);
 void stopX(XServer* x);
 
+/* One window dump (xwd format) as 8-bit R, G, B per pixel. */
+struct Shot {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+};
+
+/* Reads a ZPixmap xwd dump of 24 or 32 bits a pixel; false when it is not one. */
+bool readXwd(const std::string& path, Shot* s);
+
 } // namespace pu
 
 #endif

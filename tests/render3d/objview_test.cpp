@@ -121,6 +121,20 @@ TEST_F(Objview, RendersTheCubeCentredOnADarkBackground)
     EXPECT_TRUE(c[0] == bg[0] && c[1] == bg[1] && c[2] == bg[2]); /* half side 40 * 200 / 360 = 22 pixels */
 }
 
+TEST_F(Objview, LargeObjectsAreFramedToo)
+{
+    /* A cube 1000 units across: the automatic camera's near and far planes
+     * must keep the projection inside the fixed-point range, or nothing is
+     * drawn. */
+    rf::writeTextFile(dir, "big.bof", rf::cubeText(500));
+    ASSERT_EQ(run(p("big.bof") + " " + p("tex.tga") + " " + p("big.png")), 0) << err;
+    Image im = readPng(p("big.png"));
+    ASSERT_EQ(im.w, 320);
+    const uint8_t* bg = im.at(0, 0);
+    const uint8_t* mid = im.at(160, 120);
+    EXPECT_FALSE(mid[0] == bg[0] && mid[1] == bg[1] && mid[2] == bg[2]);
+}
+
 TEST_F(Objview, BadArgumentsGiveAUsageLineAndStatusTwo)
 {
     for (std::string args : {std::string(""), p("cube.bof") + " " + p("tex.tga"),

@@ -238,10 +238,15 @@ int main(int argc, char** argv)
     if (d + radius > MAX_REACH)
         fail(o.object + ": object too large for the renderer's fixed-point range (radius " +
              std::to_string(radius) + ")");
+    int farPlane = (int)((d + radius) * 1.1f) + 2;
     int nearPlane = (int)((d - radius) * 0.5f);
+    /* The projection computes 2 * far * near in fixed point, which must stay
+     * below 2^31 (far * near < 262144): a far plane far away needs a nearer
+     * near plane. */
+    if (nearPlane > 262143 / farPlane)
+        nearPlane = 262143 / farPlane;
     if (nearPlane < 1)
         nearPlane = 1;
-    int farPlane = (int)(d + radius) * 2 + 2;
     cam_setClip(&cam, nearPlane, farPlane, zoom);
     cam_set(&cam, 0.0f, 0.0f, -d, 0.0f, 0.0f, 0.0f);
     cam_update(&cam);

@@ -1,32 +1,18 @@
 /*
- * song: the demo's soundtrack (see song.h). For now a short test loop: one
- * square-wave instrument playing a C major arpeggio.
+ * song: the demo's soundtrack (see song.h): the instruments synthesised, the
+ * sections composed and arranged to the demo's running order, written as XM.
  */
 #include "tools/song/song.h"
 
 #include <cstdio>
 
+#include "tools/song/arrangement.h"
+#include "tools/song/instruments.h"
 #include "tools/xmwriter/xmwriter.h"
 
 std::vector<uint8_t> song_build(void)
 {
-    xmw::Song s;
-    s.name = "funkyloo";
-    s.channels = 4;
-    s.speed = 6;
-    s.tempo = 95;
-    xmw::Instrument ins;
-    ins.name = "square";
-    ins.samples.push_back(xmw::squareSample(64, 64, 60, false));
-    ins.samples[0].loop = xmw::LOOP_FORWARD;
-    ins.samples[0].loopLength = 64;
-    s.instruments.push_back(ins);
-    int p = s.addPattern(64);
-    const char* notes[] = {"C-4", "E-4", "G-4", "C-5"};
-    for (int r = 0; r < 64; r += 4)
-        s.patterns[p].at(r, 0) = {xmw::note(notes[(r / 4) & 3]), 1, 0x30, 0, 0};
-    s.orders = {(uint8_t)p};
-    return xmw::write(s);
+    return xmw::write(arrangement::build(instruments::build()));
 }
 
 int song_write(const std::string& path)

@@ -1,0 +1,133 @@
+/* The fractal zoom and the two pixel hooks. */
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "demo/demo.h"
+#include "platform/headless/headless.h"
+#include "platform/kv_sys.h"
+
+namespace {
+
+struct Fractal : ::testing::Test {
+    uint16_t* buf = nullptr;
+    void SetUp() override
+    {
+        buf = scr_init();
+        ASSERT_NE(buf, nullptr);
+    }
+    void TearDown() override { scr_exit(); }
+};
+
+/* The palette as the rule builds it from the generator seeded with seed. */
+std::vector<uint16_t> expectedPalette(unsigned seed)
+{
+    srand(seed);
+    std::vector<uint16_t> p;
+    for (int i = 0; i < 64; i++) {
+        int r = rand(), o = rand(), m = rand(); /* desktop and headless order */
+        float l = 1.0f - (float)i * 0.015625f;
+        unsigned red = (unsigned)((float)(i * 109) * 0.015625f + l * 105.0f + (float)(m & 3));
+        unsigned green = (unsigned)((float)(i * 187) * 0.015625f + l * 108.0f + (float)(o & 3));
+        unsigned blue = (unsigned)((float)(i * 145) * 0.015625f + l * 99.0f + (float)(r & 3));
+        p.push_back(scr_RGB2W(red, green, blue));
+    }
+    return p;
+}
+
+TEST_F(Fractal, PaletteIsBuiltOnceFromRandAndTheDoublingRepeatsTheEdges)
+{
+    ASSERT_EQ(sysHandheld, 0);
+    EXPECT_EQ(demo_fractalPalette()[0], 0);
+    std::vector<uint16_t> want = expectedPalette(77);
+    srand(77);
+    draw_fractal_fp(1.0f, -1);
+    const uint16_t* pal = demo_fractalPalette();
+    for (int i = 0; i < 64; i++)
+        EXPECT_EQ(pal[i], want[i]) << i;
+    /* ramp from about (105, 108, 99) to about (109, 186, 144) */
+    EXPECT_NEAR(pal[0] >> 11, 105 >> 3, 1);
+    EXPECT_NEAR(pal[63] >> 11, 109 >> 3, 1);
+    EXPECT_NEAR((pal[63] >> 5) & 63, 186 >> 2, 1);
+
+    /* At zoom 1 the top-left block pixel is c = (-40.4, -60.5): |c|^2 > 4
+     * stops at i = 2 (the test uses the values before the update). */
+    EXPECT_EQ(buf[0], pal[2]);
+
+    /* every screen pixel comes from the block at (clamp(x-100, 0, 159) >> 1, y >> 1) */
+    srand(5);
+    draw_fractal_fp(4.5f, -1);
+    std::vector<uint16_t> doubled(buf, buf + SCR_PIXELS);
+    for (int y = 0; y < SCR_H; y += 2) {
+        for (int x = 0; x < 102; x++)
+            ASSERT_EQ(doubled[y * 320 + x], doubled[y * 320]) << x << "," << y;
+        for (int x = 258; x < 320; x++)
+            ASSERT_EQ(doubled[y * 320 + x], doubled[y * 320 + 319]) << x << "," << y;
+        for (int x = 100; x < 260; x += 2)
+            ASSERT_EQ(doubled[y * 320 + x], doubled[y * 320 + x + 1]) << x << "," << y;
+        for (int x = 0; x < 320; x++)
+            ASSERT_EQ(doubled[y * 320 + x], doubled[(y + 1) * 320 + x]) << x << "," << y;
+    }
+    /* the palette stays as it was: rand is not drawn again */
+    for (int i = 0; i < 64; i++)
+        EXPECT_EQ(pal[i], want[i]) << i;
+    /* every pixel is a palette colour */
+    for (int i = 0; i < SCR_PIXELS; i++) {
+        bool found = false;
+        for (int k = 0; k < 63 && !found; k++)
+            found = buf[i] == pal[k];
+        ASSERT_TRUE(found) << i;
+    }
+}
+
+TEST_F(Fractal, NoScreenNoDrawing)
+{
+    scr_exit();
+    draw_fractal_fp(4.0f, 0);
+    part_fract(0, -1);
+    buf = scr_init();
+}
+
+TEST(PixelHooks, NoiseWithAnEmptyMaskDrawsNothing)
+{
+    uint16_t px[512] = {};
+    fixed z[512] = {};
+    sh_noise = 0;
+    for (int i = 0; i < 512; i++)
+        func_noise(&px[i], &z[i], 0x1234, 77);
+    for (int i = 0; i < 512; i++) {
+        EXPECT_EQ(px[i], 0);
+        EXPECT_EQ(z[i], 0);
+    }
+    /* a full mask on an address band with bits set draws about 3/4 of them,
+     * pixel and depth together */
+    sh_noise = 15;
+    static uint16_t band[4096];
+    static fixed zb[4096];
+    int drawn = 0;
+    for (int i = 0; i < 4096; i++) {
+        func_noise(&band[i], &zb[i], 0x1234, 77);
+        EXPECT_EQ(band[i] == 0x1234, zb[i] == 77);
+        drawn += band[i] == 0x1234;
+    }
+    EXPECT_GT(drawn, 0);
+    EXPECT_LT(drawn, 4096);
+    sh_noise = 15;
+}
+
+TEST(PixelHooks, AddIsTheSaturatingHalfSumAndLeavesTheDepth)
+{
+    uint16_t px = 0;
+    fixed z = 123;
+    func_add(&px, &z, 0xF800, 5);
+    EXPECT_EQ(px, 0xF000);
+    px = 0;
+    func_add(&px, &z, 0xFFFF, 5);
+    EXPECT_EQ(px, 0xF7DE);
+    func_add(&px, &z, 0, 5);
+    EXPECT_EQ(px, 0xF7DE);
+    EXPECT_EQ(z, 123);
+}
+
+} // namespace
