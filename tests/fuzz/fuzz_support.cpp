@@ -29,9 +29,17 @@ void setUp(void)
     if (done)
         return;
     done = true;
-    /* the loaders print a line for every bad file: millions of them */
+    /* the loaders print a line for every bad file: millions of them. Their
+     * standard output goes to /dev/null; so do their writes to the stderr
+     * stream (the MOD loader's unknown periods), while the descriptor
+     * itself stays open for the sanitizers' and libFuzzer's reports, which
+     * write to it directly. */
     if (!freopen("/dev/null", "w", stdout))
         fail("cannot send standard output to /dev/null");
+    FILE* quiet = fopen("/dev/null", "w");
+    if (!quiet)
+        fail("cannot open /dev/null");
+    stderr = quiet;
     scr_init();
 }
 
@@ -57,7 +65,8 @@ const char* memFile(const uint8_t* data, size_t size)
 
 void fail(const char* what, const char* detail)
 {
-    fprintf(stderr, "fuzz: broken: %s%s%s\n", what, detail ? ": " : "", detail ? detail : "");
+    /* straight to the descriptor: the stderr stream may be /dev/null */
+    dprintf(2, "fuzz: broken: %s%s%s\n", what, detail ? ": " : "", detail ? detail : "");
     abort();
 }
 

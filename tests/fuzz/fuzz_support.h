@@ -23,8 +23,10 @@
 
 namespace fz {
 
-/* Once per process: the loaders' messages to /dev/null, the headless screen
- * open (so the loaders that draw their messages have a back buffer). */
+/* Once per process: the loaders' messages to /dev/null (the stdout and
+ * stderr streams; the descriptors stay open for the sanitizers' reports),
+ * the headless screen open (so the loaders that draw their messages have a
+ * back buffer). */
 void setUp(void);
 
 /* A path naming an in-memory file that holds exactly these bytes (one file
@@ -42,7 +44,7 @@ void checkPicture(const Pic16b& pic);
  * scanline routine; frees it. */
 void drawObject(const uint8_t* data, size_t size, int multi);
 
-/* Prints what broke and aborts. */
+/* Prints what broke on descriptor 2 and aborts. */
 [[noreturn]] void fail(const char* what, const char* detail = nullptr);
 
 /* Which loader a module fuzzer aims at: the image is steered into that

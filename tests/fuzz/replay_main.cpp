@@ -22,15 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
+/* The standard error stream as it was at start: the fuzzers send the
+ * stream (not the descriptor) to /dev/null on their first input. */
+FILE* report = nullptr;
+
 bool runFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        fprintf(stderr, "replay: cannot read %s\n", path.c_str());
+        fprintf(report, "replay: cannot read %s\n", path.c_str());
         return false;
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    fprintf(stderr, "replay: %s (%zu bytes)\n", path.c_str(), bytes.size());
+    fprintf(report, "replay: %s (%zu bytes)\n", path.c_str(), bytes.size());
+    fflush(report);
     /* a copy of exactly the input's size, so that a read past its end shows */
     uint8_t* copy = new uint8_t[bytes.size() + (bytes.empty() ? 1 : 0)];
     std::copy(bytes.begin(), bytes.end(), copy);
@@ -44,6 +49,7 @@ bool runFile(const std::string& path)
 int main(int argc, char** argv)
 {
     namespace fs = std::filesystem;
+    report = stderr;
     long runs = 0;
     for (int i = 1; i < argc; i++) {
         std::error_code ec;
@@ -64,6 +70,6 @@ int main(int argc, char** argv)
             runs++;
         }
     }
-    fprintf(stderr, "replay: %ld inputs\n", runs);
+    fprintf(report, "replay: %ld inputs\n", runs);
     return runs > 0 ? 0 : 1;
 }
