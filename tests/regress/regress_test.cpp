@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "modplay/modplay.h"
+#include "render3d/kv_3D.h"
 #include "tests/support/test_support.h"
 #include "tools/xmwriter/xmwriter.h"
 
@@ -101,6 +102,61 @@ TEST(Regress, XmEnvelopeWhosePointsAllLieAfterTickZero)
     EXPECT_EQ(made.playChecked(300), "");
     /* the panning envelope ran from tick 0 to its last point */
     EXPECT_EQ(made.mod.channels[0].voice.envPanning, 64);
+}
+
+/* Found by fuzz_baf (a time-out). The header "x 0 0 -1" reads the frame
+ * count -1 as 4294967295; with no vertices no byte of the file stood for
+ * those frames, and add_normal stepped through four billion empty ones. An
+ * object without vertices is now read as one empty frame. */
+TEST(Regress, BafWithoutVerticesInFourBillionFrames)
+{
+    Object3D obj{};
+    loadBAF((kInputs + "/baf/no_vertices_in_4294967295_frames.baf").c_str(), &obj);
+    EXPECT_EQ(obj.vertCount, 0u);
+    EXPECT_EQ(obj.faceCount, 0u);
+    EXPECT_EQ(obj.frameCount, 1u);
+    add_normal(&obj);
+    kill3D(&obj);
+}
+
+/* Found while taking the time-out above apart: thousands of triangles on one
+ * vertex in thousands of frames fit in 64 KiB, and add_normal, which visits
+ * every triangle in every frame, took 8 s over them in the fuzz build (a
+ * megabyte of them would take minutes). Such an object is now refused; an
+ * ordinary animation of the same size loads. */
+TEST(Regress, BafOfManyTrianglesOnOneVertexInManyFrames)
+{
+    std::string dir = ts::makeTempDir("regress");
+    std::string text = "x 1 4000 2700 0 0 0\n";
+    for (int i = 0; i < 2700; i++)
+        text += "0 0 0 0 0 0\n";
+    for (int i = 0; i < 4000; i++)
+        text += "0 0 0 0\n";
+    ASSERT_TRUE(ts::writeText(dir + "/pile.baf", text));
+    Object3D obj{};
+    testing::internal::CaptureStdout();
+    loadBAF((dir + "/pile.baf").c_str(), &obj);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(obj.verts, nullptr);
+    EXPECT_NE(out.find("4000 triangles in each of 2700 frames of 1 vertices are too many to shade"), std::string::npos)
+        << out;
+
+    /* 100 frames of a strip of 200 vertices and 198 triangles */
+    text = "x 200 198 100 0 0 0\n";
+    for (int k = 0; k < 100; k++)
+        for (int i = 0; i < 200; i++)
+            text += std::to_string(i) + " " + std::to_string(i / 2) + " " + std::to_string(i % 2) + " " +
+                    std::to_string(k) + " 0 0\n";
+    for (int i = 0; i < 198; i++)
+        text += std::to_string(i) + " " + std::to_string(i) + " " + std::to_string(i + 1) + " " +
+                std::to_string(i + 2) + "\n";
+    ASSERT_TRUE(ts::writeText(dir + "/strip.baf", text));
+    loadBAF((dir + "/strip.baf").c_str(), &obj);
+    EXPECT_EQ(obj.frameCount, 100u);
+    EXPECT_EQ(obj.faceCount, 198u);
+    add_normal(&obj);
+    kill3D(&obj);
+    ts::removeTree(dir);
 }
 
 } // namespace
