@@ -140,11 +140,13 @@ static int obj_sizeOk(uint64_t v, uint64_t n, uint64_t f)
 
 /* 1 when a file of fileLen bytes can hold V*N vertex entries and F triangle
  * entries: six tokens a vertex and four a triangle, each at least one
- * character and a blank (the file's last token needs no blank). The counts
- * have passed obj_sizeOk, so the products cannot overflow. */
+ * character and a blank (the file's last token needs no blank). A stream
+ * whose length cannot be told (fileLen -1: a pipe) is bounded by
+ * obj_sizeOk alone. The counts have passed obj_sizeOk, so the products
+ * cannot overflow. */
 static int obj_fits(uint64_t v, uint64_t n, uint64_t f, long long fileLen)
 {
-    return fileLen >= 0 && v * n * 12 + f * 8 <= (uint64_t)fileLen + 1;
+    return fileLen < 0 || v * n * 12 + f * 8 <= (uint64_t)fileLen + 1;
 }
 
 /* 1 when the work of shading the object (add_normal visits every triangle

@@ -241,8 +241,11 @@ void loadRAW16b(const char* path, Pic16b* pic, int w, int h)
         return;
     }
     /* Every pixel must be in the file: a short one would have us allocate
-     * a picture its bytes cannot justify (a few bytes named _4096x4096). */
-    if (pic_fileLength(f) < 3LL * w * h) {
+     * a picture its bytes cannot justify (a few bytes named _4096x4096). A
+     * stream whose length cannot be told (a pipe) is bounded by the size
+     * cap alone. */
+    long long len = pic_fileLength(f);
+    if (len >= 0 && len < 3LL * w * h) {
         printf("EEEEEEEEEEEK!!!     file too short!! %s\n", path);
         fclose(f);
         return;
@@ -314,7 +317,7 @@ void loadTGA16b(const char* path, Pic16b* pic)
     /* stb_image would decode a file that ends early as if zeros followed,
      * after allocating the whole picture: a small file must not make us
      * allocate for a large one. */
-    if (headLen < sizeof head || fileLen < tga_minBytes(head, (long long)w * h)) {
+    if (headLen < sizeof head || (fileLen >= 0 && fileLen < tga_minBytes(head, (long long)w * h))) {
         printf("%s: not a readable TGA (file too short for its size)\n", path);
         fclose(f);
         return;
