@@ -163,9 +163,10 @@ TEST_F(Desktop, LoadingScreenThenTheFirstTitleThenEscapeQuits)
     EXPECT_TRUE(titled) << "the first title's backdrop is on screen";
     killPic16b(&back);
 
-    /* Escape is start: the program ends within a frame or two. */
+    /* Escape is start: the program ends (within a frame or two; the leak
+     * check at the exit of a sanitizer build adds seconds). */
     xrun({"xdotool", "keydown", "Escape"});
-    int code = pu::waitExit(pid, 3000);
+    int code = pu::waitExit(pid, 15000);
     xrun({"xdotool", "keyup", "Escape"});
     EXPECT_EQ(code, 0) << pu::readText(out) << pu::readText(err);
     if (code >= 0)
