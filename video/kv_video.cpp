@@ -278,9 +278,9 @@ void loadRAW16b(const char* path, Pic16b* pic, int w, int h)
  * 128 pixels that each take a packet byte and one pixel. */
 static long long tga_minBytes(const unsigned char* head, long long pixels)
 {
-    long long pixelBytes = (head[16] + 7) / 8;                   /* depth in bytes, 8..32 bits */
-    long long at = 18 + head[0];                                /* header and image id */
-    if (head[1])                                                /* a colour map follows */
+    long long pixelBytes = (head[16] + 7) / 8; /* depth in bytes, 8..32 bits */
+    long long at = 18 + head[0];              /* header and image id */
+    if (head[1])                              /* a colour map follows */
         at += (long long)(head[5] | head[6] << 8) * ((head[7] + 7) / 8);
     if (head[2] & 8)
         return at + (pixels + 127) / 128 * (1 + pixelBytes);
