@@ -108,9 +108,8 @@ void loadTGA16b(const char* path, Pic16b* pic);
  * Missing file: "EEEEEEEEEEEK!!!     file not found!!", empty record.
  * w or h not positive, w*h above 4096*4096, or no memory:
  * "EEEEEEEEEEEK!!!     not nuff mem!!", empty record.
- * A file shorter than w*h pixels (nothing is allocated for it):
- * "EEEEEEEEEEEK!!!     file too short!! <path>" and a line end, empty
- * record. Bytes past the last pixel are ignored. */
+ * A file shorter than w*h pixels loads what it holds; the missing pixels
+ * are black (0). Bytes past the last pixel are ignored. */
 void loadRAW16b(const char* path, Pic16b* pic, int w, int h);
 
 /* Reads the size from a name ending in "_<first>x<second>.<ext>": the number
