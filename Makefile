@@ -3,8 +3,9 @@
 
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build arm test run bench preview asan clean
+.PHONY: all deps build arm test run bench preview asan fuzz fuzz-build clean
 
 all: build
 
@@ -22,9 +23,11 @@ arm: deps
 		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/arm-linux-gnueabi.cmake >/dev/null
 	@$(CMAKE) --build build-arm -j $(JOBS)
 
-test: build arm
+# The suite, then a few seconds of every fuzzer (the fuzz build's ctest).
+test: build arm fuzz-build
 	@scripts/get-test-modules build/test-modules
 	@ctest --test-dir build --output-on-failure -j $(JOBS)
+	@ctest --test-dir build-fuzz --output-on-failure -j $(JOBS)
 
 # The demo in a window when a display is there, else rendered headless to a
 # video file.
@@ -49,6 +52,20 @@ asan: deps arm
 	@scripts/get-test-modules build-asan/test-modules
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+	@echo "the whole demo under the sanitizers (orvel-capture --wav, 5 fps):"
+	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		./build-asan/orvel-capture --wav build-asan/capture.wav --fps 5
+
+# The loaders' fuzzers: clang's libFuzzer with address and undefined-
+# behaviour sanitizers, in build-fuzz/. `make fuzz` runs each for
+# FUZZ_SECONDS (FUZZ_JOBS at a time, default 1); see tests/fuzz/fuzz-run.
+fuzz-build: deps
+	@CC=clang CXX=clang++ $(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEL_FUZZ=ON >/dev/null
+	@$(CMAKE) --build build-fuzz -j $(JOBS) --target fuzzers
+
+fuzz: fuzz-build
+	@scripts/get-test-modules build/test-modules
+	@tests/fuzz/fuzz-run build-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-asan build-arm
+	rm -rf build build-asan build-arm build-fuzz

@@ -23,7 +23,9 @@
  * 1..256 rows of numChannels cells; every sample's data holds length + 1
  * frames, the last one zero; a looping sample has
  * 0 <= loopStart < loopEnd <= length; a sample is shorter than 2^21 frames;
- * volumes and envelope values are 0..64; numChannels + numSfxChannels <= 33.
+ * volumes and envelope values are 0..64; an enabled envelope has 1..12
+ * points, the first at tick 0, ticks never going back; numChannels +
+ * numSfxChannels <= 33.
  *
  * All operations take a MODFILE* and return 0 for success and a negative
  * value for failure; nothing throws and nothing exits.

@@ -206,8 +206,11 @@ static int s3mIsSample(ModReader* r, int64_t at)
 
 /* Fills sample and instrument i from the header at `at` and copies the
  * sample data (cut to what the file holds, followed by a zero guard frame).
- * 0, or -2 when out of memory. */
-static int s3mSample(MODFILE* mod, ModReader* r, int64_t at, int i)
+ * *budget is how many bytes of sample data may still be allocated: the
+ * data is cut to it and it is lowered by what is taken, so that headers
+ * pointing at the same bytes cannot make the loader allocate more than the
+ * file's size in all. 0, or -2 when out of memory. */
+static int s3mSample(MODFILE* mod, ModReader* r, int64_t at, int i, int64_t* budget)
 {
     MODFILE_SAMPLE* s = &mod->samples[i];
     MODFILE_INSTRUMENT* ins = &mod->instruments[i];
@@ -243,6 +246,9 @@ static int s3mSample(MODFILE* mod, ModReader* r, int64_t at, int i)
         frames = present;
     if (frames > S3M_MAX_FRAMES)
         frames = S3M_MAX_FRAMES;
+    if (frames > *budget / width)
+        frames = *budget / width;
+    *budget -= frames * width;
     s->length = (int32_t)frames;
     /* a loop is kept inside the (possibly cut) sample */
     int64_t end = loopEnd < (uint32_t)frames ? (int64_t)loopEnd : frames;
@@ -288,6 +294,7 @@ static int s3mInstruments(MODFILE* mod, ModReader* r, int64_t pointersAt)
     mod->instruments = (MODFILE_INSTRUMENT*)calloc((size_t)mod->numInstruments + 1, sizeof(MODFILE_INSTRUMENT));
     if (!mod->samples || !mod->instruments)
         return -2;
+    int64_t budget = r->len; /* bytes of sample data left to allocate */
     for (int i = 0; i < mod->numInstruments; i++) {
         MODFILE_INSTRUMENT* ins = &mod->instruments[i];
         ins->fadeout = 0x7FFF;
@@ -296,7 +303,7 @@ static int s3mInstruments(MODFILE* mod, ModReader* r, int64_t pointersAt)
         ins->volEnvelope.loopStart = ins->volEnvelope.loopEnd = ins->volEnvelope.sustain = 255;
         ins->panEnvelope.loopStart = ins->panEnvelope.loopEnd = ins->panEnvelope.sustain = 255;
         int64_t at = s3mInstrumentAt(r, pointersAt, i);
-        if (s3mIsSample(r, at) && s3mSample(mod, r, at, i) < 0)
+        if (s3mIsSample(r, at) && s3mSample(mod, r, at, i, &budget) < 0)
             return -2;
     }
     return 0;

@@ -9,7 +9,9 @@
  * spare last channel). Every count, parapointer and length is checked
  * against the image before it is trusted: tables that run past the file are
  * refused, parapointers past it give empty instruments and patterns, sample
- * data is cut where the file ends.
+ * data is cut where the file ends, and once the samples taken so far add up
+ * to the file's length (headers may point at the same bytes) the rest are
+ * cut to nothing.
  */
 #ifndef S3M_H
 #define S3M_H

@@ -236,7 +236,12 @@ static int xmEnvelope(ModReader* r, int64_t base, MODFILE_ENVELOPE* env, int poi
     for (unsigned i = 0; i < count; i++) {
         unsigned tick = mr_u16(r);
         unsigned value = mr_u16(r);
-        /* ticks never go back; values stay in 0..64 */
+        /* the first point is at tick 0, where every envelope starts (the
+         * player steps from point to point and would otherwise run past the
+         * last one, or reach back before the first); ticks never go back;
+         * values stay in 0..64 */
+        if (i == 0)
+            tick = 0;
         if (i > 0 && tick < env->points[i - 1].tick)
             tick = env->points[i - 1].tick;
         env->points[i].tick = (uint16_t)tick;

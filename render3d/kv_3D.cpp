@@ -138,6 +138,42 @@ static int obj_sizeOk(uint64_t v, uint64_t n, uint64_t f)
     return total <= (uint64_t)OBJ_MAX_BYTES;
 }
 
+/* 1 when a file of fileLen bytes can hold V*N vertex entries and F triangle
+ * entries: six tokens a vertex and four a triangle, each at least one
+ * character and a blank (the file's last token needs no blank). A stream
+ * whose length cannot be told (fileLen -1: a pipe) is bounded by
+ * obj_sizeOk alone. The counts have passed obj_sizeOk, so the products
+ * cannot overflow. */
+static int obj_fits(uint64_t v, uint64_t n, uint64_t f, long long fileLen)
+{
+    return fileLen < 0 || v * n * 12 + f * 8 <= (uint64_t)fileLen + 1;
+}
+
+/* 1 when the work of shading the object (add_normal visits every triangle
+ * in every frame) is justified by its entries: frames x triangles below
+ * 2^20, or at most 16 times the vertex and triangle entries together. An
+ * ordinary mesh has about two triangles a vertex and stays far below; only
+ * triangles piled on a few vertices over many frames go beyond, and would
+ * take minutes to shade from a file of a megabyte. The counts have passed
+ * obj_sizeOk, so nothing overflows. */
+static int obj_workOk(uint64_t v, uint64_t n, uint64_t f)
+{
+    return n * f < (1u << 20) || n * f <= 16 * (v * n + f);
+}
+
+/* Length of the open file in bytes, -1 when it cannot be told; the read
+ * position is kept. */
+static long long obj_fileLength(FILE* f)
+{
+    long at = ftell(f);
+    long long len = -1;
+    if (at >= 0 && fseek(f, 0, SEEK_END) == 0)
+        len = ftell(f);
+    if (at < 0 || fseek(f, at, SEEK_SET) != 0)
+        len = -1;
+    return len;
+}
+
 /* Reads a .bof (multi = 0) or .baf (multi = 1) into obj. */
 static void obj_load(const char* path, Object3D* obj, int multi)
 {
@@ -157,11 +193,31 @@ static void obj_load(const char* path, Object3D* obj, int multi)
     float py = obj_readF(&t);
     float pz = obj_readF(&t);
 
+    /* An object without vertices has nothing to animate: its frames cost
+     * no bytes, so their count is no measure of the file, yet every pass
+     * over the object would step through them all. It is one empty frame. */
+    if (v == 0 && n > 1)
+        n = 1;
     /* Counts are checked before anything is allocated: no frames, or arrays
      * above the cap, are refused like a failed allocation. */
     if (n == 0 || !obj_sizeOk(v, n, fc)) {
         fclose(f);
         obj_say(onScreen, MSG_NO_MEM);
+        return;
+    }
+    /* Counts the file's bytes cannot hold are refused before anything is
+     * allocated for them: a few bytes must not claim a million vertices. */
+    long long fileLen = obj_fileLength(f);
+    if (!obj_fits(v, n, fc, fileLen)) {
+        fclose(f);
+        printf("%s: %llu vertex and %u triangle entries cannot fit in its %lld bytes; object refused\n", path,
+               (unsigned long long)v * n, fc, fileLen);
+        return;
+    }
+    if (!obj_workOk(v, n, fc)) {
+        fclose(f);
+        printf("%s: %u triangles in each of %u frames of %u vertices are too many to shade; object refused\n", path,
+               fc, n, v);
         return;
     }
     size_t nv = (size_t)v * n;

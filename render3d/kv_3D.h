@@ -134,7 +134,11 @@ extern const Pic16b* curtex;   /* texture of the object being drawn */
  *     scr_flip (shown on the loading screen);
  *   vertex and face arrays above 64 MiB, or no memory: "EEEEEEEEEEEK!!!
  *     not nuff mem!!" on the same route;
- *   a face index >= V, or more than 32768 distinct edges: a one-line reason
+ *   a face index >= V, more than 32768 distinct edges, counts the file is
+ *     too short to hold (a vertex entry takes at least 12 bytes, a triangle
+ *     entry 8; nothing is allocated for them), or frames x triangles of 2^20
+ *     and more that exceed 16 times the vertex and triangle entries (more
+ *     work for add_normal than any ordinary mesh needs): a one-line reason
  *     on standard output.
  * A file that ends early, or a malformed number, leaves that value and every
  * later one 0. A header word longer than 9 characters is skipped whole. */
@@ -142,7 +146,8 @@ void loadBOF(const char* path, Object3D* obj);
 
 /* Reads a multi-frame object: as loadBOF with the frame count N after F and
  * V*N vertices, frame after frame. Messages all go to standard output with
- * printf. N = 0 counts as "not nuff mem". */
+ * printf. N = 0 counts as "not nuff mem"; with V = 0 any larger N is read
+ * as one (empty) frame. */
 void loadBAF(const char* path, Object3D* obj);
 
 /* Builds the object's edge table from its faces: each face's eab, ebc, eac

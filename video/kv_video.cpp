@@ -157,6 +157,18 @@ static uint16_t* pic_alloc(long long w, long long h)
     return p;
 }
 
+/* Length of an open file in bytes (-1 when it cannot be told); the file is
+ * left at its start. */
+static long long pic_fileLength(FILE* f)
+{
+    long long len = -1;
+    if (fseek(f, 0, SEEK_END) == 0)
+        len = ftell(f);
+    if (fseek(f, 0, SEEK_SET) != 0)
+        len = -1;
+    return len;
+}
+
 int isTGA(const char* path)
 {
     if (!path)
@@ -215,12 +227,15 @@ void loadRAW16b(const char* path, Pic16b* pic, int w, int h)
         printf("%s", MSG_NOT_FOUND);
         return;
     }
+    /* The size cap bounds what a name can make us allocate (32 MiB for
+     * 4096x4096, whatever the file holds). */
     uint16_t* px = pic_alloc(w, h);
     if (!px) {
         fclose(f);
         return;
     }
-    /* Read row by row; a short file leaves the rest black (calloc). */
+    /* Read row by row; a short file or a read error leaves the rest black
+     * (calloc). */
     unsigned char row[3 * 4096];
     size_t n = (size_t)w * (size_t)h;
     size_t done = 0;
@@ -237,6 +252,21 @@ void loadRAW16b(const char* path, Pic16b* pic, int w, int h)
     pic_set(pic, px, w, h);
 }
 
+/* The fewest bytes a TGA with this 18-byte header and `pixels` pixels can
+ * take: the header, the image id and the colour map, then every pixel stored
+ * plainly or, run-length encoded (image types 9..11), in runs of at most
+ * 128 pixels that each take a packet byte and one pixel. */
+static long long tga_minBytes(const unsigned char* head, long long pixels)
+{
+    long long pixelBytes = (head[16] + 7) / 8; /* depth in bytes, 8..32 bits */
+    long long at = 18 + head[0];              /* header and image id */
+    if (head[1])                              /* a colour map follows */
+        at += (long long)(head[5] | head[6] << 8) * ((head[7] + 7) / 8);
+    if (head[2] & 8)
+        return at + (pixels + 127) / 128 * (1 + pixelBytes);
+    return at + pixels * pixelBytes;
+}
+
 void loadTGA16b(const char* path, Pic16b* pic)
 {
     pic_empty(pic);
@@ -247,6 +277,7 @@ void loadTGA16b(const char* path, Pic16b* pic)
     }
     /* stb_image applies the vertical origin bit but not the horizontal one
      * (bit 4 of the descriptor byte at offset 17): read it ourselves. */
+    long long fileLen = pic_fileLength(f);
     unsigned char head[18];
     size_t headLen = fread(head, 1, sizeof head, f);
     int rightToLeft = headLen == sizeof head && (head[17] & 0x10);
@@ -260,6 +291,14 @@ void loadTGA16b(const char* path, Pic16b* pic)
     }
     if ((long long)w * h > PIC_MAX_PIXELS || w > 0xFFFF || h > 0xFFFF) {
         printf("%s", MSG_NO_MEM);
+        fclose(f);
+        return;
+    }
+    /* stb_image would decode a file that ends early as if zeros followed,
+     * after allocating the whole picture: a small file must not make us
+     * allocate for a large one. */
+    if (headLen < sizeof head || (fileLen >= 0 && fileLen < tga_minBytes(head, (long long)w * h))) {
+        printf("%s: not a readable TGA (file too short for its size)\n", path);
         fclose(f);
         return;
     }

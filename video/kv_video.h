@@ -100,14 +100,16 @@ void loadRAW16bAuto(const char* path, Pic16b* pic);
  * RGB as it delivers them (alpha is dropped). On any failure the record is
  * left empty: a missing file prints "EEEEEEEEEEEK!!!     file not found!!",
  * an undecodable one a one-line reason, an oversized one the "not nuff mem"
- * message (all on standard output). */
+ * message (all on standard output). A file too short to hold the pixels its
+ * header declares is undecodable: nothing is allocated for it. */
 void loadTGA16b(const char* path, Pic16b* pic);
 
 /* Loads a headerless raw picture of w*h pixels, 3 bytes each (R, G, B).
  * Missing file: "EEEEEEEEEEEK!!!     file not found!!", empty record.
  * w or h not positive, w*h above 4096*4096, or no memory:
  * "EEEEEEEEEEEK!!!     not nuff mem!!", empty record.
- * A file shorter than w*h pixels leaves the missing pixels black (0). */
+ * A file shorter than w*h pixels loads what it holds; the missing pixels
+ * are black (0). Bytes past the last pixel are ignored. */
 void loadRAW16b(const char* path, Pic16b* pic, int w, int h);
 
 /* Reads the size from a name ending in "_<first>x<second>.<ext>": the number

@@ -99,7 +99,7 @@ TEST_F(Objects, AHeaderWordOfAnyLengthIsSkippedWhole)
     EXPECT_EQ(obj.faceCount, 1u);
     EXPECT_EQ(obj.verts[1].x, 4096);
     kill3D(&obj);
-    loadBOF(file("h9.bof", "ninechars 3 0 0 0 0\n").c_str(), &obj);
+    loadBOF(file("h9.bof", "ninechars 3 0 0 0 0\n0 0 0 0 0 0\n1 1 0 0 0 0\n2 0 1 0 0 0\n").c_str(), &obj);
     EXPECT_EQ(obj.vertCount, 3u);
 }
 
@@ -285,8 +285,9 @@ TEST_F(Objects, MoreThan32768EdgesAreRefused)
 
 TEST_F(Objects, AFileThatEndsEarlyLeavesZerosNotGarbage)
 {
-    /* the second vertex stops after y; everything later is 0 */
-    loadBOF(file("short.bof", "s 3 2 1 2 3\n0 5 6 7 0.5 0.5\n1 8 9").c_str(), &obj);
+    /* the second vertex stops after y; everything later is 0 (the numbers
+     * are long enough for the file to be able to hold its counts) */
+    loadBOF(file("short.bof", "s 3 2 1 2 3\n0 5.000 6.000 7.000 0.500 0.500\n1 8.000 9.000").c_str(), &obj);
     ASSERT_EQ(obj.vertCount, 3u);
     EXPECT_EQ(obj.verts[0].x, 5 * 4096);
     EXPECT_EQ(obj.verts[1].x, 8 * 4096);

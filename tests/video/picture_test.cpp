@@ -187,14 +187,15 @@ TEST_F(Pictures, BrokenTgaFilesLeaveAnEmptyRecordAndSayWhy)
         EXPECT_EQ(out.find('\n'), out.size() - 1) << "one line: " << out;
     }
 
-    /* Truncated pixel data: decoded as far as it goes, never read past the end. */
+    /* Truncated plain pixel data: refused, never read past the end. */
     std::vector<uint8_t> t = tgaImage(true, false);
     t.resize(t.size() - 7);
     std::string f = path("trunc.tga");
     ASSERT_TRUE(ts::writeFile(f, t));
     testing::internal::CaptureStdout();
     loadTGA16b(f.c_str(), &p);
-    testing::internal::GetCapturedStdout();
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("too short"), std::string::npos);
+    EXPECT_EQ(p.pixels, nullptr);
     killPic16b(&p);
 }
 
@@ -285,16 +286,26 @@ TEST_F(Pictures, RawFilesLoadByTheSizeInTheName)
     killPic16b(&p);
 }
 
-TEST_F(Pictures, ShortRawFileLeavesTheRestBlack)
+TEST_F(Pictures, ShortRawFileLeavesTheRestBlackAndLongerOneLoads)
 {
     std::vector<uint8_t> px(10 * 3 + 2, 0xFF); /* 10 pixels and a bit */
     std::string f = path("s_8x4.raw");
     ASSERT_TRUE(ts::writeFile(f, px));
     Pic16b p{};
+    testing::internal::CaptureStdout();
     loadRAW16bAuto(f.c_str(), &p);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     ASSERT_NE(p.pixels, nullptr);
+    EXPECT_EQ(p.width, 8);
+    EXPECT_EQ(p.height, 4);
     for (int i = 0; i < 32; i++)
         EXPECT_EQ(p.pixels[i], i < 10 ? 0xFFFF : 0) << i;
+    px.assign(8 * 4 * 3 + 5, 0xFF); /* bytes past the last pixel are ignored */
+    ASSERT_TRUE(ts::writeFile(f, px));
+    killPic16b(&p);
+    loadRAW16bAuto(f.c_str(), &p);
+    ASSERT_NE(p.pixels, nullptr);
+    EXPECT_EQ(p.pixels[31], 0xFFFF);
     killPic16b(&p);
 }
 
