@@ -42,12 +42,8 @@ struct CaptureRun {
 std::vector<std::string> dataFiles()
 {
     std::vector<std::string> files;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(kData, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
-        if (it->is_regular_file())
-            files.push_back(fs::relative(it->path(), kData).string());
-    std::sort(files.begin(), files.end());
+    for (const std::string& f : ts::filesUnder(kData))
+        files.push_back(fs::relative(f, kData).string());
     return files;
 }
 

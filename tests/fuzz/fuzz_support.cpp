@@ -182,30 +182,6 @@ void drawObject(const uint8_t* data, size_t size, int multi)
 
 /* ---- Modules ---------------------------------------------------------------- */
 
-/* Envelope invariants that songInvariants leaves out: 1..12 points, the
- * first at tick 0, ticks never going back, values 0..64. */
-static const char* envelopeBroken(const MODFILE& m)
-{
-    for (int i = 0; i < m.numInstruments; i++) {
-        const MODFILE_ENVELOPE* envs[2] = {&m.instruments[i].volEnvelope, &m.instruments[i].panEnvelope};
-        for (const MODFILE_ENVELOPE* e : envs) {
-            if (!e->enabled)
-                continue;
-            if (e->numPoints < 1 || e->numPoints > 12 || !e->points)
-                return "envelope point count";
-            if (e->points[0].tick != 0)
-                return "envelope starts after tick 0";
-            for (int k = 0; k < e->numPoints; k++) {
-                if (e->points[k].value > 64)
-                    return "envelope value";
-                if (k > 0 && e->points[k].tick < e->points[k - 1].tick)
-                    return "envelope ticks go back";
-            }
-        }
-    }
-    return "";
-}
-
 const char* playbackBroken(const MODFILE& m)
 {
     if (m.songPos < 0 || m.songPos >= m.songLength)
@@ -300,8 +276,6 @@ void playModule(const uint8_t* data, size_t size, ModuleKind kind)
         return;
     }
     std::string broken = mpt::songInvariants(mod);
-    if (broken.empty())
-        broken = envelopeBroken(mod);
     if (!broken.empty())
         fail("loaded song", broken.c_str());
 

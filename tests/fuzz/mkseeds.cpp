@@ -31,6 +31,7 @@
 #include "tests/modplay/s3mwriter.h"
 #include "tests/support/test_support.h"
 #include "tools/xmwriter/xmwriter.h"
+#include "video/kv_video.h"
 
 namespace {
 
@@ -494,20 +495,6 @@ std::vector<uint8_t> readOrSay(const std::string& path)
     return b;
 }
 
-/* Every regular file under dir, sorted. */
-std::vector<std::filesystem::path> filesUnder(const std::string& dir)
-{
-    namespace fs = std::filesystem;
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
-        if (it->is_regular_file())
-            files.push_back(it->path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 /* A name for a found file: its parent folder and its own name. */
 std::string seedName(const std::filesystem::path& p)
 {
@@ -520,29 +507,16 @@ std::string seedName(const std::filesystem::path& p)
 
 void songSeeds(const std::string& dir)
 {
-    for (const auto& p : filesUnder(dir)) {
+    for (const std::filesystem::path p : ts::filesUnder(dir)) {
         std::string ext = lower(p.extension().string());
         if (ext == ".xm" || ext == ".mod" || ext == ".s3m")
             save(ext.substr(1), seedName(p), readOrSay(p.string()));
     }
 }
 
-/* The size in a raw picture's name (..._<w>x<h>.ext), or false. */
-bool rawSize(const std::string& name, int* w, int* h)
-{
-    size_t dot = name.rfind('.');
-    size_t x = name.rfind('x', dot);
-    size_t us = x == std::string::npos ? std::string::npos : name.rfind('_', x);
-    if (dot == std::string::npos || x == std::string::npos || us == std::string::npos)
-        return false;
-    *w = atoi(name.substr(us + 1, x - us - 1).c_str());
-    *h = atoi(name.substr(x + 1, dot - x - 1).c_str());
-    return *w > 0 && *h > 0;
-}
-
 void dataSeeds(const std::string& dir)
 {
-    for (const auto& p : filesUnder(dir)) {
+    for (const std::filesystem::path p : ts::filesUnder(dir)) {
         std::string ext = lower(p.extension().string());
         std::string name = p.filename().string();
         if (ext == ".tga" || ext == ".bof" || ext == ".baf" || ext == ".wav" || ext == ".xm" || ext == ".mod" ||
@@ -550,9 +524,14 @@ void dataSeeds(const std::string& dir)
             save(ext.substr(1), "data_" + seedName(p), readOrSay(p.string()));
             continue;
         }
-        int w = 0, h = 0;
-        if (ext != ".raw" || !rawSize(name, &w, &h))
+        if (ext != ".raw")
             continue;
+        /* the size in the name, as the loader reads it; the demo's font
+         * sheet has none in its name and is loaded as 480x8 */
+        int w = 0, h = 0;
+        extractSize(name.c_str(), &w, &h);
+        if (w <= 0 || h <= 0)
+            w = 480, h = 8;
         std::vector<uint8_t> pixels = readOrSay(p.string());
         /* the raw fuzzer: the name's length and the name, then the pixels */
         std::vector<uint8_t> raw;

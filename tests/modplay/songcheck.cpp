@@ -54,12 +54,30 @@ std::string songInvariants(const MODFILE& m)
     }
     if (m.numInstruments < 0 || (m.numInstruments > 0 && !m.instruments))
         return "instruments";
-    for (int i = 0; i < m.numInstruments; i++)
+    for (int i = 0; i < m.numInstruments; i++) {
         for (int n = 0; n < 256; n++) {
             const MODFILE_SAMPLE* s = m.instruments[i].noteSample[n];
             if (s && (s < m.samples || s >= m.samples + m.numSamples))
                 return at("note table of instrument", i);
         }
+        /* an enabled envelope: 1..12 points, the first at tick 0, ticks
+         * never going back, values 0..64 */
+        const MODFILE_ENVELOPE* envs[2] = {&m.instruments[i].volEnvelope, &m.instruments[i].panEnvelope};
+        for (const MODFILE_ENVELOPE* e : envs) {
+            if (!e->enabled)
+                continue;
+            if (e->numPoints < 1 || e->numPoints > 12 || !e->points)
+                return at("envelope point count of instrument", i);
+            if (e->points[0].tick != 0)
+                return at("envelope starting after tick 0 in instrument", i);
+            for (int k = 0; k < e->numPoints; k++) {
+                if (e->points[k].value > 64)
+                    return at("envelope value of instrument", i);
+                if (k > 0 && e->points[k].tick < e->points[k - 1].tick)
+                    return at("envelope ticks going back in instrument", i);
+            }
+        }
+    }
     return "";
 }
 

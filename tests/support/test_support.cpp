@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +24,19 @@ void removeTree(const std::string& dir)
 {
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
+}
+
+std::vector<std::string> filesUnder(const std::string& dir)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (it->is_regular_file())
+            files.push_back(it->path().string());
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)

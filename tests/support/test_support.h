@@ -20,6 +20,10 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool writeText(const std::string& path, const std::string& text);
 std::vector<uint8_t> readFile(const std::string& path);
 
+/* Every regular file under dir, at any depth, as paths beginning with dir,
+ * sorted; none when dir cannot be read. */
+std::vector<std::string> filesUnder(const std::string& dir);
+
 /* Little-endian appenders for building file images by hand. */
 void put8(std::vector<uint8_t>& b, unsigned v);
 void put16le(std::vector<uint8_t>& b, unsigned v);

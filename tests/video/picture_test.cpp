@@ -32,7 +32,7 @@ std::vector<uint8_t> tgaHeader(int type, int w, int h, int bpp, int descriptor, 
     put8(b, 0);    /* no colour map */
     put8(b, type);
     for (int i = 0; i < 5; i++)
-        put8(b, 0); /* colour map spec */
+        put8(b, 0); /* colour map: first entry, length, entry size (none) */
     put16le(b, 0);
     put16le(b, 0);
     put16le(b, w);
