@@ -30,13 +30,13 @@ test: build arm fuzz-build
 	@ctest --test-dir build-fuzz --output-on-failure -j $(JOBS)
 
 # The demo in a window when a display is there, else rendered headless to a
-# video file.
+# video file. The programs read ./data, which the build generates in build/.
 run: build
 	@if [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then \
-		./build/Orvel_win; \
+		cd build && ./Orvel_win; \
 	else \
 		echo "no display: rendering the whole demo to build/orvel.mp4 (orvel-capture --video)"; \
-		./build/orvel-capture --video build/orvel.mp4 && echo "wrote build/orvel.mp4"; \
+		cd build && ./orvel-capture --video orvel.mp4 && echo "wrote build/orvel.mp4"; \
 	fi
 
 bench: build
@@ -53,8 +53,8 @@ asan: deps arm
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 	@echo "the whole demo under the sanitizers (orvel-capture --wav, 5 fps):"
-	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-		./build-asan/orvel-capture --wav build-asan/capture.wav --fps 5
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		./orvel-capture --wav capture.wav --fps 5
 
 # The loaders' fuzzers: clang's libFuzzer with address and undefined-
 # behaviour sanitizers, in build-fuzz/. `make fuzz` runs each for

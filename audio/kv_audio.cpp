@@ -4,11 +4,10 @@
  */
 #include "audio/kv_audio.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "audio/kv_loadwav.h"
-#include "video/kv_font.h"
-#include "video/kv_video.h"
 
 /* ---- Globals -------------------------------------------------------------
  * Lifetime: whole run. */
@@ -204,8 +203,7 @@ int loadWav(const char* path)
 {
     int i = findFreeSnd();
     if (i < 0) {
-        bprint("EEEEEEEEEEEK!!!    no empty slot!\n");
-        scr_flip();
+        snd_platMessage("EEEEEEEEEEEK!!!    no empty slot!\n");
         return -1;
     }
     SndSlot* s = &snd[i];
@@ -213,8 +211,9 @@ int loadWav(const char* path)
     int code = wav_code(data);
     if (code != 0) {
         /* The loader has freed what it read; the slot stays free. */
-        bprintf("EEK!!!  %s  %s\n", path ? path : "", wav_message(code));
-        scr_flip();
+        char line[SND_MESSAGE_MAX];
+        snprintf(line, sizeof line, "EEK!!!  %s  %s\n", path ? path : "", wav_message(code));
+        snd_platMessage(line);
         snd_clearSlot(s);
         return -1;
     }

@@ -34,7 +34,8 @@
 #include <cstdint>
 
 enum {
-    SND_SLOTS = 64 /* sample slots in snd */
+    SND_SLOTS = 64,        /* sample slots in snd */
+    SND_MESSAGE_MAX = 256  /* message line buffer, bytes with the end; a longer line is cut */
 };
 
 /* Slot states. */
@@ -155,8 +156,9 @@ int snd_devAccepted(long result, int request);
  * index, or -1: with no free slot it prints "EEEEEEEEEEEK!!!    no empty
  * slot!\n" on the screen; for a file that cannot be read it prints
  * "EEK!!!  <path>  <reason>\n" with the reason of the loader's code and
- * leaves the slot free. Either message is shown with scr_flip. A loaded slot
- * starts stopped at position 0, volume 100. */
+ * leaves the slot free. Either message goes to snd_platMessage, which shows
+ * it on the screen on every build (cut to SND_MESSAGE_MAX - 1 bytes). A
+ * loaded slot starts stopped at position 0, volume 100. */
 int loadWav(const char* path);
 
 /* Index of the first free slot (bytes 0), or -1 when all 64 are in use. */
@@ -192,5 +194,9 @@ int snd_platOpen(int rate, int stereo);
 int snd_platClose(void);
 /* One transfer attempt (what sendSound returns). */
 int snd_platSend(void);
+/* Shows a message line of the sample slots to the viewer: every build prints
+ * it on the screen with the font and shows the frame (the audio module has
+ * no screen of its own). */
+void snd_platMessage(const char* line);
 
 #endif

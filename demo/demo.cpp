@@ -181,10 +181,10 @@ int demo_kill(void)
 int demo_input(void)
 {
     kb_poll();
-    int quit = kb_keypressed(0x00100) ? 1 : 0; /* start */
-    if (kb_keypressed(0x10000))                 /* volume up */
+    int quit = kb_keypressed(KB_START) ? 1 : 0;
+    if (kb_keypressed(KB_VOLUP))
         setFillFunc(0);
-    if (kb_keypressed(0x20000)) /* volume down */
+    if (kb_keypressed(KB_VOLDOWN))
         setFillFunc(1);
     return quit;
 }
@@ -197,70 +197,76 @@ int demo_update(int t)
     return t > DEMO_LENGTH_MS ? 1 : quit;
 }
 
+/* The running order, one row a stretch of the timeline: the row's last
+ * millisecond (inclusive, unsigned), the scene, how the scene's local time
+ * follows from t (computed in 32-bit unsigned arithmetic and read as int),
+ * the origin of that mapping, the caption/overlay argument and, for the
+ * fractal cubes, which cube. The first row whose bound holds is drawn; the
+ * last row takes every later time. */
+static const DemoRow demoRows[DEMO_ROWS] = {
+    /* up to     scene         time map      origin   arg which */
+    {2520u,      SCENE_TITLE,  MAP_FORWARD,  0u,      -1, 0}, /*  1 opening, no caption */
+    {5041u,      SCENE_TITLE,  MAP_FORWARD,  0u,       0, 0}, /*  2 caption a */
+    {7562u,      SCENE_TITLE,  MAP_FORWARD,  0u,       1, 0}, /*  3 caption brindels */
+    {10082u,     SCENE_TITLE,  MAP_FORWARD,  0u,       2, 0}, /*  4 caption title */
+    {20159u,     SCENE_KUBE,   MAP_FORWARD,  10083u,   2, 0}, /*  5 cube with the title caption */
+    {23317u,     SCENE_KUBE,   MAP_BACKWARD, 23318u,  -1, 0}, /*  6 cube runs back to its start */
+    {25838u,     SCENE_FKUBE,  MAP_FORWARD,  23318u,  -1, 1}, /*  7 second cube, 0..2520 */
+    {28359u,     SCENE_FKUBE,  MAP_FORWARD,  22058u,  -1, 0}, /*  8 first cube, 3781..6301 */
+    {30880u,     SCENE_FKUBE,  MAP_FORWARD,  23318u,  -1, 1}, /*  9 second cube, 5042..7562 */
+    {33389u,     SCENE_FKUBE,  MAP_FORWARD,  20797u,  -1, 0}, /* 10 first cube, 10084..12592 */
+    {35897u,     SCENE_FRACT,  MAP_FORWARD,  33390u,   0, 0}, /* 11 fractal zooms in, caption */
+    {40949u,     SCENE_FLOWER, MAP_FORWARD,  35898u,  -1, 0}, /* 12 flower */
+    {45991u,     SCENE_FLOWER, MAP_FORWARD,  38419u,   1, 0}, /* 13 flower, credit 1 */
+    {51033u,     SCENE_FLOWER, MAP_FORWARD,  40940u,   2, 0}, /* 14 flower, credit 2 */
+    {56075u,     SCENE_FLOWER, MAP_FORWARD,  43461u,   3, 0}, /* 15 flower, credit 3 */
+    {65874u,     SCENE_FRACT,  MAP_BACKWARD, 65875u,  -1, 0}, /* 16 fractal zooms out */
+    {72352u,     SCENE_ROBOT,  MAP_FORWARD,  65875u,  -1, 0}, /* 17 robots run */
+    {74860u,     SCENE_FRACT,  MAP_BACKWARD, 72353u,   1, 0}, /* 18 fractal out again, caption */
+    {81175u,     SCENE_ROBOT,  MAP_BACKWARD, 81176u,  -1, 0}, /* 19 robots run backwards */
+    {83776u,     SCENE_FRACT,  MAP_DOUBLE,   162352u, -1, 0}, /* 20 fractal in at double speed */
+    {103931u,    SCENE_DEFORM, MAP_FORWARD,  83777u,  -1, 0}, /* 21 the deformed ball */
+    {108998u,    SCENE_TUNNEL, MAP_FORWARD,  103932u, -1, 0}, /* 22 tunnel */
+    {114065u,    SCENE_TUNNEL, MAP_FORWARD,  105192u, -1, 0}, /* 23 tunnel, a step back */
+    {119132u,    SCENE_TUNNEL, MAP_FORWARD,  106453u, -1, 0}, /* 24 tunnel, another step back */
+    {124202u,    SCENE_TUNNEL, MAP_BACK2,    119133u, -1, 0}, /* 25 tunnel, negative, twice as fast */
+    {139292u,    SCENE_TITLE,  MAP_HALF,     124203u,  0, 0}, /* 26 closing titles at half speed */
+    {141813u,    SCENE_TITLE,  MAP_HALF,     122943u,  1, 0}, /* 27 caption brindels */
+    {144334u,    SCENE_TITLE,  MAP_HALF,     121682u,  3, 0}, /* 28 the end picture */
+    {0xFFFFFFFFu, SCENE_TITLE, MAP_HALF,     121682u, -1, 0}, /* 29 beyond: no caption */
+};
+
+const DemoRow* demo_rows(void)
+{
+    return demoRows;
+}
+
+int demo_localTime(const DemoRow* row, unsigned t)
+{
+    unsigned o = row->origin;
+    switch (row->map) {
+    case MAP_FORWARD:
+        return (int)(t - o);
+    case MAP_BACKWARD:
+        return (int)(o - t);
+    case MAP_DOUBLE:
+        return (int)(2u * t - o);
+    case MAP_BACK2:
+        return (int)((o - t) * 2u);
+    case MAP_HALF:
+        return (int)((t - o) >> 1); /* a logical shift of the difference */
+    default:
+        return 0;
+    }
+}
+
 void demo_timeline(unsigned t, DemoCall* c)
 {
-    /* Each row: inclusive upper bound (unsigned), scene, local time, argument.
-     * Local times are computed in 32-bit unsigned arithmetic and read as int;
-     * the halving of rows 26-29 is a logical shift of that difference. */
-    if (t <= 2520) {
-        *c = {SCENE_TITLE, 1, (int)t, -1, 0};
-    } else if (t <= 5041) {
-        *c = {SCENE_TITLE, 2, (int)t, 0, 0};
-    } else if (t <= 7562) {
-        *c = {SCENE_TITLE, 3, (int)t, 1, 0};
-    } else if (t <= 10082) {
-        *c = {SCENE_TITLE, 4, (int)t, 2, 0};
-    } else if (t <= 20159) {
-        *c = {SCENE_KUBE, 5, (int)(t - 10083u), 2, 0};
-    } else if (t <= 23317) {
-        *c = {SCENE_KUBE, 6, (int)(23318u - t), -1, 0}; /* backwards */
-    } else if (t <= 25838) {
-        *c = {SCENE_FKUBE, 7, (int)(t - 23318u), -1, 1};
-    } else if (t <= 28359) {
-        *c = {SCENE_FKUBE, 8, (int)(t - 22058u), -1, 0};
-    } else if (t <= 30880) {
-        *c = {SCENE_FKUBE, 9, (int)(t - 23318u), -1, 1};
-    } else if (t <= 33389) {
-        *c = {SCENE_FKUBE, 10, (int)(t - 20797u), -1, 0};
-    } else if (t <= 35897) {
-        *c = {SCENE_FRACT, 11, (int)(t - 33390u), 0, 0};
-    } else if (t <= 40949) {
-        *c = {SCENE_FLOWER, 12, (int)(t - 35898u), -1, 0};
-    } else if (t <= 45991) {
-        *c = {SCENE_FLOWER, 13, (int)(t - 38419u), 1, 0};
-    } else if (t <= 51033) {
-        *c = {SCENE_FLOWER, 14, (int)(t - 40940u), 2, 0};
-    } else if (t <= 56075) {
-        *c = {SCENE_FLOWER, 15, (int)(t - 43461u), 3, 0};
-    } else if (t <= 65874) {
-        *c = {SCENE_FRACT, 16, (int)(65875u - t), -1, 0}; /* backwards */
-    } else if (t <= 72352) {
-        *c = {SCENE_ROBOT, 17, (int)(t - 65875u), -1, 0};
-    } else if (t <= 74860) {
-        *c = {SCENE_FRACT, 18, (int)(72353u - t), 1, 0}; /* backwards */
-    } else if (t <= 81175) {
-        *c = {SCENE_ROBOT, 19, (int)(81176u - t), -1, 0}; /* backwards */
-    } else if (t <= 83776) {
-        *c = {SCENE_FRACT, 20, (int)(2u * t - 162352u), -1, 0}; /* double speed */
-    } else if (t <= 103931) {
-        *c = {SCENE_DEFORM, 21, (int)(t - 83777u), -1, 0};
-    } else if (t <= 108998) {
-        *c = {SCENE_TUNNEL, 22, (int)(t - 103932u), -1, 0};
-    } else if (t <= 114065) {
-        *c = {SCENE_TUNNEL, 23, (int)(t - 105192u), -1, 0};
-    } else if (t <= 119132) {
-        *c = {SCENE_TUNNEL, 24, (int)(t - 106453u), -1, 0};
-    } else if (t <= 124202) {
-        *c = {SCENE_TUNNEL, 25, (int)((119133u - t) * 2u), -1, 0}; /* negative, twice as fast */
-    } else if (t <= 139292) {
-        *c = {SCENE_TITLE, 26, (int)((t - 124203u) >> 1), 0, 0}; /* half speed */
-    } else if (t <= 141813) {
-        *c = {SCENE_TITLE, 27, (int)((t - 122943u) >> 1), 1, 0};
-    } else if (t <= 144334) {
-        *c = {SCENE_TITLE, 28, (int)((t - 121682u) >> 1), 3, 0};
-    } else {
-        *c = {SCENE_TITLE, 29, (int)((t - 121682u) >> 1), -1, 0};
-    }
+    int i = 0;
+    while (i < DEMO_ROWS - 1 && t > demoRows[i].upTo)
+        i++;
+    const DemoRow* r = &demoRows[i];
+    *c = {r->scene, i + 1, demo_localTime(r, t), r->arg, r->which};
 }
 
 void demo_runScene(const DemoCall* c)
@@ -317,8 +323,10 @@ void demo_audio(void)
             MODFILE_Player(&mod);
             t = 2 * DEMO_BLOCK_FRAMES;
         }
+        /* both indices masked: the free room may start on the ring's last
+         * sample when the output took an odd number of samples */
         buf[pos & mask] = tmpbuf[2 * DEMO_BLOCK_FRAMES - t];
-        buf[(pos & mask) + 1] = tmpbuf[2 * DEMO_BLOCK_FRAMES - t + 1];
+        buf[(pos + 1) & mask] = tmpbuf[2 * DEMO_BLOCK_FRAMES - t + 1];
         pos = (pos & mask) + 2;
         t -= 2;
     }

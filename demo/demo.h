@@ -88,9 +88,39 @@ struct DemoCall {
     int which; /* part_fkube's object, 0 or 1; 0 elsewhere */
 };
 
-/* The running order: fills *call for time t (unsigned comparisons against
- * inclusive upper bounds, first matching row wins). Pure; demo_draw runs the
- * call it returns. */
+/* How a row of the running order turns the frame time t into the scene's
+ * local time, in 32-bit unsigned arithmetic read as int (o = the row's
+ * origin). */
+enum DemoTimeMap {
+    MAP_FORWARD,  /* t - o */
+    MAP_BACKWARD, /* o - t: the scene runs backwards */
+    MAP_DOUBLE,   /* 2t - o: double speed */
+    MAP_BACK2,    /* (o - t) * 2: backwards at double speed */
+    MAP_HALF      /* (t - o) >> 1, a logical shift: half speed */
+};
+
+/* One row of the running order. */
+struct DemoRow {
+    unsigned upTo; /* last millisecond of the row, inclusive */
+    int scene;     /* DemoScene */
+    int map;       /* DemoTimeMap */
+    unsigned origin; /* o of the time map, ms */
+    int arg;       /* caption/overlay/mode argument, -1 for none */
+    int which;     /* part_fkube's object, 0 or 1; 0 elsewhere */
+};
+
+enum { DEMO_ROWS = 29 /* rows of the running order */ };
+
+/* The running order: DEMO_ROWS rows in order of time; the last row's bound
+ * is 0xFFFFFFFF. */
+const DemoRow* demo_rows(void);
+
+/* The scene-local time of the row at frame time t. */
+int demo_localTime(const DemoRow* row, unsigned t);
+
+/* Fills *call for time t from the first row whose bound holds (unsigned
+ * comparison against inclusive bounds). Pure; demo_draw runs the call it
+ * returns. */
 void demo_timeline(unsigned t, DemoCall* call);
 
 /* Runs one timeline pick (draws the scene; does not flip). */

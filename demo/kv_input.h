@@ -12,32 +12,9 @@
 
 #include <cstdint>
 
-/* Button bits of kb_buf. */
-enum {
-    KB_UP = 0x00001,
-    KB_UPLEFT = 0x00002,
-    KB_LEFT = 0x00004,
-    KB_DOWNLEFT = 0x00008,
-    KB_DOWN = 0x00010,
-    KB_DOWNRIGHT = 0x00020,
-    KB_RIGHT = 0x00040,
-    KB_UPRIGHT = 0x00080,
-    KB_START = 0x00100,
-    KB_SELECT = 0x00200,
-    KB_L = 0x00400,         /* left shoulder */
-    KB_R = 0x00800,         /* right shoulder */
-    KB_A = 0x01000,
-    KB_B = 0x02000,
-    KB_X = 0x04000,
-    KB_Y = 0x08000,
-    KB_VOLUP = 0x10000,
-    KB_VOLDOWN = 0x20000,
-    KB_STICK = 0x40000,     /* stick pressed */
-    KB_ANY = 0x7FFFF        /* all nineteen bits: the mask for "any button" */
-};
+#include "platform/kv_sys.h" /* the KB_* button bits */
 
 extern uint32_t kb_buf; /* held buttons, KB_* bits; 0 at start */
-extern int kb_fd;       /* handheld: button device descriptor, -1 when closed */
 
 /* -1 when the buttons of mask are held, else 0. The mask KB_ANY is special:
  * true when any bit of kb_buf is set (bits above the nineteen included).
@@ -48,7 +25,7 @@ int kb_keypressed(int mask);
 /* -1 when at least one bit of mask is held, else 0. */
 int kb_anypressed(int mask);
 
-/* ---- Platform half, one per build under platform/ ------------------------ */
+/* ---- Opening and reading, over the platform half (platform/kv_sys.h) ----- */
 
 /* Opens the controller. Returns 0, or -1 when it cannot be opened. */
 int kb_init(void);

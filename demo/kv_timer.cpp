@@ -3,7 +3,7 @@
  */
 #include "demo/kv_timer.h"
 
-#include <ctime>
+#include "platform/kv_sys.h"
 
 /* ---- Globals -------------------------------------------------------------
  * Lifetime: whole run; milliseconds of the platform clock. */
@@ -27,12 +27,4 @@ int timer_elapsed(void)
     int d = (int)((unsigned)now - (unsigned)last_time);
     last_time = now;
     return d;
-}
-
-int timer_monotonicMs(void)
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    unsigned long long ms = (unsigned long long)ts.tv_sec * 1000u + (unsigned long long)(ts.tv_nsec / 1000000);
-    return (int)(unsigned)ms;
 }

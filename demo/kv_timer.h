@@ -2,8 +2,9 @@
  * kv_timer: the millisecond clock that drives the timeline.
  *
  * The clock is a monotonic wall clock in whole milliseconds (signed 32-bit),
- * read afresh by every call through the platform half timer_platNow(): the
- * music plays in real time, so the scenes must follow real time too.
+ * read afresh by every call through the platform half timer_platNow()
+ * (platform/kv_sys.h): the music plays in real time, so the scenes must
+ * follow real time too.
  */
 #ifndef KV_TIMER_H
 #define KV_TIMER_H
@@ -20,12 +21,5 @@ int timer_global(void);
 /* Milliseconds since the previous call (the first call measures from clock
  * value 0), and remembers the current clock in last_time. */
 int timer_elapsed(void);
-
-/* Platform half: the current clock in milliseconds. */
-int timer_platNow(void);
-
-/* The system's monotonic clock (CLOCK_MONOTONIC) in milliseconds, wrapping in
- * 32 bits: what the handheld and desktop builds return from timer_platNow. */
-int timer_monotonicMs(void);
 
 #endif

@@ -3,7 +3,6 @@
  */
 #include "math/kv_matrix.h"
 
-#include "render3d/kv_3D.h"
 
 /* ---- Builders ------------------------------------------------------------ */
 

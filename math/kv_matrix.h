@@ -17,15 +17,39 @@
 #include "math/kv_math.h"
 #include "math/kv_vector.h"
 
-struct Camera;   /* render3d/kv_3D.h */
-struct Vertex3D; /* render3d/kv_3D.h */
-
 struct Mat4 {
     float m[16]; /* row-major, element (r, c) at 4*r + c */
 };
 
 struct FpMat4 {
     fixed m[16]; /* row-major, element (r, c) at 4*r + c; 20.12 fixed */
+};
+
+/* One vertex of one frame of a 3D object (the renderer's record, defined
+ * here because the vertex transforms below step through arrays of it). */
+struct Vertex3D {
+    fixed x, y, z;       /* object-space position */
+    fixed sx, sy, sz, sw; /* clip-space coordinates after the transform; after
+                           * projection: screen x, y in pixels, depth for the
+                           * z-buffer (near .. far), and 4096 */
+    fixed u, v;          /* texture coordinates, 128.0 = one texture width */
+    fixed nx, ny, nz;    /* object-space unit normal */
+    fixed tnx, tny, tnz; /* view-space normal */
+    uint8_t clip;        /* out-code bits 0x01..0x20 */
+    uint8_t behind;      /* 0xFF when behind the eye, else 0 */
+};
+
+/* The eye, its orientation and the projection (the renderer's camera;
+ * the projection matrices below are built from it). */
+struct Camera {
+    float x, y, z;          /* eye position, world units */
+    float rotY, rotX, rotZ; /* view angles, radians */
+    float zoom;             /* projection scale; x scale zoom/160, y zoom/120 */
+    fixed near;             /* near clip distance, world units */
+    fixed far;              /* far clip distance, world units */
+    fixed depth;            /* far - near */
+    FpMat4 viewProj;        /* world -> clip space */
+    FpMat4 viewRot;         /* world -> view, rotation only (for normals) */
 };
 
 /* ---- Builders: each first sets the whole matrix to the identity ----------- */

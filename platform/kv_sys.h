@@ -1,5 +1,6 @@
 /*
- * kv_sys: the two calls that bracket a program's main on every build.
+ * kv_sys: what every platform half provides and the demo calls: the two
+ * calls that bracket a program's main, the controller, and the clock.
  *
  *     int main(void)
  *     {
@@ -9,12 +10,14 @@
  *         return 0;
  *     }
  *
- * The desktop build starts and stops Allegro here; the handheld build hands
- * the process over to the console's menu program; the headless build does
- * nothing. No build needs the program's main to include a platform header.
+ * Each build under platform/ (gp2x, desktop, headless, web) implements these
+ * once; the demo's controller and clock (demo/kv_input.h, demo/kv_timer.h)
+ * are built on them. No program's main needs to include a platform header.
  */
-#ifndef KV_SYS_H
-#define KV_SYS_H
+#ifndef ORVEL_PLATFORM_KV_SYS_H
+#define ORVEL_PLATFORM_KV_SYS_H
+
+#include <cstdint>
 
 /* First call of main. Returns 0 when the platform is up, -1 when it is not
  * (desktop: no display; it prints one line saying so). Either way the
@@ -32,5 +35,54 @@ void sys_exit(void);
  * must differ in behaviour (the order in which the fractal palette draws its
  * random numbers) read it. */
 extern const int sysHandheld;
+
+/* ---- Controller ------------------------------------------------------------
+ * The controller is one word of button bits in the handheld's own layout;
+ * the eight stick directions are bits of their own, diagonals included. The
+ * desktop builds the same word from the keyboard. */
+enum {
+    KB_UP = 0x00001,
+    KB_UPLEFT = 0x00002,
+    KB_LEFT = 0x00004,
+    KB_DOWNLEFT = 0x00008,
+    KB_DOWN = 0x00010,
+    KB_DOWNRIGHT = 0x00020,
+    KB_RIGHT = 0x00040,
+    KB_UPRIGHT = 0x00080,
+    KB_START = 0x00100,
+    KB_SELECT = 0x00200,
+    KB_L = 0x00400,         /* left shoulder */
+    KB_R = 0x00800,         /* right shoulder */
+    KB_A = 0x01000,
+    KB_B = 0x02000,
+    KB_X = 0x04000,
+    KB_Y = 0x08000,
+    KB_VOLUP = 0x10000,
+    KB_VOLDOWN = 0x20000,
+    KB_STICK = 0x40000,     /* stick pressed */
+    KB_ANY = 0x7FFFF        /* all nineteen bits: the mask for "any button" */
+};
+
+/* Opens the controller. Returns 0, or -1 when it cannot be opened. */
+int kb_platOpen(void);
+
+/* Reads the buttons held now into *word (KB_* bits). Returns 1 when a whole
+ * word was read, 0 when nothing could be read (*word is then untouched and
+ * the caller keeps its old state). */
+int kb_platRead(uint32_t* word);
+
+/* Closes the controller; harmless when it is not open. */
+void kb_platClose(void);
+
+/* ---- Clock ---------------------------------------------------------------- */
+
+/* The current clock in milliseconds, signed 32-bit, wrapping. It never runs
+ * backwards while the program runs. */
+int timer_platNow(void);
+
+/* The system's monotonic clock (CLOCK_MONOTONIC) in milliseconds, wrapping in
+ * 32 bits: what the desktop build and the headless build's real clock
+ * return from timer_platNow. */
+int timer_monotonicMs(void);
 
 #endif

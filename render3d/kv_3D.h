@@ -31,19 +31,6 @@ enum {
     TEX_KEY = PIC_KEY            /* texel value that the keyed routines skip */
 };
 
-/* One vertex of one frame. The transforms step through arrays of these. */
-struct Vertex3D {
-    fixed x, y, z;       /* object-space position */
-    fixed sx, sy, sz, sw; /* clip-space coordinates after the transform; after
-                           * projection: screen x, y in pixels, depth for the
-                           * z-buffer (near .. far), and 4096 */
-    fixed u, v;          /* texture coordinates, 128.0 = one texture width */
-    fixed nx, ny, nz;    /* object-space unit normal */
-    fixed tnx, tny, tnz; /* view-space normal */
-    uint8_t clip;        /* out-code bits 0x01..0x20 */
-    uint8_t behind;      /* 0xFF when behind the eye, else 0 */
-};
-
 /* One triangle: three vertex indices within a frame and its three edges. */
 struct Face3D {
     uint32_t ia, ib, ic; /* vertex indices, 0 .. vertCount-1 (checked at load) */
@@ -80,18 +67,6 @@ struct Object3D {
     int32_t texture;     /* texture slot 0..63, -1 for none */
     int32_t frame;       /* frame used by project, make_envmap, draw3D: 0 .. frameCount-1 */
     uint8_t projected;   /* 1 once project has run; draw3D draws nothing while 0 */
-};
-
-/* The eye, its orientation and the projection. */
-struct Camera {
-    float x, y, z;          /* eye position, world units */
-    float rotY, rotX, rotZ; /* view angles, radians */
-    float zoom;             /* projection scale; x scale zoom/160, y zoom/120 */
-    fixed near;             /* near clip distance, world units */
-    fixed far;              /* far clip distance, world units */
-    fixed depth;            /* far - near */
-    FpMat4 viewProj;        /* world -> clip space */
-    FpMat4 viewRot;         /* world -> view, rotation only (for normals) */
 };
 
 /* One horizontal run of pixels handed to a scanline routine. */

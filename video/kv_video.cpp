@@ -21,8 +21,9 @@ static uint16_t* scr1 = nullptr; /* back buffer, 320x240 RGB565, or null */
 /* Lifetime: whole run. */
 uint8_t scr8b[SCR_PIXELS]; /* ribbon intensity plane, 320x240 bytes 0..255 */
 
-static const char MSG_NOT_FOUND[] = "EEEEEEEEEEEK!!!     file not found!!";
-static const char MSG_NO_MEM[] = "EEEEEEEEEEEK!!!     not nuff mem!!";
+/* Constant: the loaders' two standard messages (kv_video.h). */
+const char kv_msgNotFound[] = "EEEEEEEEEEEK!!!     file not found!!";
+const char kv_msgNoMem[] = "EEEEEEEEEEEK!!!     not nuff mem!!";
 
 /* ---- Screen -------------------------------------------------------------- */
 
@@ -148,12 +149,12 @@ static void pic_set(Pic16b* pic, uint16_t* px, int w, int h)
 static uint16_t* pic_alloc(long long w, long long h)
 {
     if (w <= 0 || h <= 0 || w * h > PIC_MAX_PIXELS) {
-        printf("%s", MSG_NO_MEM);
+        printf("%s", kv_msgNoMem);
         return nullptr;
     }
     uint16_t* p = (uint16_t*)calloc((size_t)(w * h), sizeof(uint16_t));
     if (!p)
-        printf("%s", MSG_NO_MEM);
+        printf("%s", kv_msgNoMem);
     return p;
 }
 
@@ -224,7 +225,7 @@ void loadRAW16b(const char* path, Pic16b* pic, int w, int h)
     pic_empty(pic);
     FILE* f = path ? fopen(path, "rb") : nullptr;
     if (!f) {
-        printf("%s", MSG_NOT_FOUND);
+        printf("%s", kv_msgNotFound);
         return;
     }
     /* The size cap bounds what a name can make us allocate (32 MiB for
@@ -272,7 +273,7 @@ void loadTGA16b(const char* path, Pic16b* pic)
     pic_empty(pic);
     FILE* f = path ? fopen(path, "rb") : nullptr;
     if (!f) {
-        printf("%s", MSG_NOT_FOUND);
+        printf("%s", kv_msgNotFound);
         return;
     }
     /* stb_image applies the vertical origin bit but not the horizontal one
@@ -290,7 +291,7 @@ void loadTGA16b(const char* path, Pic16b* pic)
         return;
     }
     if ((long long)w * h > PIC_MAX_PIXELS || w > 0xFFFF || h > 0xFFFF) {
-        printf("%s", MSG_NO_MEM);
+        printf("%s", kv_msgNoMem);
         fclose(f);
         return;
     }

@@ -88,6 +88,13 @@ void scr_platClose(void);
 
 /* ---- Pictures ---------------------------------------------------------- */
 
+/* The loaders' two standard messages, printed without a line end by the
+ * picture loaders here and the object loaders of the renderer:
+ * "EEEEEEEEEEEK!!!     file not found!!" and
+ * "EEEEEEEEEEEK!!!     not nuff mem!!". */
+extern const char kv_msgNotFound[];
+extern const char kv_msgNoMem[];
+
 /* Loads a TGA when the path contains ".tga" or ".TGA" (case-sensitive
  * substring test), else a raw file whose size is read from the name with
  * extractSize (first number = width, second = height). A name without a

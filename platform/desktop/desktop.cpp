@@ -7,15 +7,13 @@
 #include <allegro.h>
 #include <cstdio>
 
-#include "demo/kv_input.h"
-#include "demo/kv_timer.h"
 #include "platform/kv_sys.h"
 #include "video/kv_video.h"
 
 /* ---- Globals -------------------------------------------------------------
  * Lifetime: sys_init .. sys_exit. */
 static int alState = 0;     /* 0 = not tried, 1 = Allegro up, -1 = it failed */
-static int kbInstalled = 0; /* 1 between a successful kb_init and kb_exit */
+static int kbInstalled = 0; /* 1 between a successful kb_platOpen and kb_platClose */
 
 /* Lifetime: scr_platOpen .. scr_platClose. */
 static BITMAP* backBmp = nullptr;    /* 16-bit 320x240 memory bitmap: the back buffer */
@@ -141,7 +139,7 @@ void scr_platClose(void)
 
 /* ---- Keyboard ------------------------------------------------------------ */
 
-int kb_init(void)
+int kb_platOpen(void)
 {
     if (!desktop_ready())
         return -1;
@@ -151,19 +149,20 @@ int kb_init(void)
     return 0;
 }
 
-void kb_poll(void)
+int kb_platRead(uint32_t* word)
 {
     /* Allegro keeps key[] up to date itself; no poll_keyboard here */
     if (!kbInstalled)
-        return;
+        return 0;
     uint32_t w = 0;
     for (const KeyBit& k : keyTable)
         if (key[k.key] && (k.key2 == 0 || key[k.key2]))
             w |= k.bit;
-    kb_buf = w;
+    *word = w;
+    return 1;
 }
 
-void kb_exit(void)
+void kb_platClose(void)
 {
     if (kbInstalled)
         remove_keyboard();

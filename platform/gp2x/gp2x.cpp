@@ -10,8 +10,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "demo/kv_input.h"
-#include "demo/kv_timer.h"
 #include "platform/kv_sys.h"
 #include "video/kv_video.h"
 
@@ -20,6 +18,9 @@
 static int fbdev = -1;           /* frame buffer descriptor, -1 when closed */
 static uint16_t* scr0 = nullptr; /* the mapped frame buffer, 153600 bytes */
 static uint16_t* back = nullptr; /* heap back buffer, 320x240 RGB565 */
+
+/* Lifetime: kb_platOpen .. kb_platClose. */
+static int kbFd = -1; /* button device descriptor, -1 while closed */
 
 /* ---- Screen -------------------------------------------------------------- */
 
@@ -63,25 +64,26 @@ void scr_platClose(void)
 
 /* ---- Buttons ------------------------------------------------------------- */
 
-int kb_init(void)
+int kb_platOpen(void)
 {
-    kb_fd = open(GP2X_GPIO_PATH, O_RDWR | O_NONBLOCK);
-    return kb_fd < 0 ? -1 : 0;
+    kbFd = open(GP2X_GPIO_PATH, O_RDWR | O_NONBLOCK);
+    return kbFd < 0 ? -1 : 0;
 }
 
-void kb_poll(void)
+int kb_platRead(uint32_t* word)
 {
-    /* read into a word of our own: a failed or short read keeps the old state */
-    uint32_t word;
-    if (read(kb_fd, &word, sizeof word) == (ssize_t)sizeof word)
-        kb_buf = word;
+    uint32_t w;
+    if (read(kbFd, &w, sizeof w) != (ssize_t)sizeof w)
+        return 0;
+    *word = w;
+    return 1;
 }
 
-void kb_exit(void)
+void kb_platClose(void)
 {
-    if (kb_fd >= 0)
-        close(kb_fd);
-    kb_fd = -1;
+    if (kbFd >= 0)
+        close(kbFd);
+    kbFd = -1;
 }
 
 /* ---- Clock --------------------------------------------------------------- */

@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 
-#include "demo/kv_input.h"
-#include "demo/kv_timer.h"
 #include "platform/kv_sys.h"
 #include "video/kv_video.h"
 
@@ -18,7 +16,7 @@ static long frames = 0;             /* frames shown so far */
 static int failNextOpen = 0;        /* 0 or 1 */
 static int virtualClock = 0;        /* 0 = monotonic clock, 1 = virtual */
 static int virtualNow = 0;          /* ms, the virtual clock's value */
-static uint32_t buttons = 0;        /* KB_* bits the next kb_poll reads */
+static uint32_t buttons = 0;        /* KB_* bits the next kb_platRead reads */
 static int failNextKb = 0;          /* 0 or 1 */
 
 /* Lifetime: scr_platOpen .. scr_platClose. */
@@ -91,7 +89,7 @@ void headless_failKbOpen(int fail)
     failNextKb = fail != 0;
 }
 
-int kb_init(void)
+int kb_platOpen(void)
 {
     if (failNextKb) {
         failNextKb = 0;
@@ -100,12 +98,13 @@ int kb_init(void)
     return 0;
 }
 
-void kb_poll(void)
+int kb_platRead(uint32_t* word)
 {
-    kb_buf = buttons;
+    *word = buttons;
+    return 1;
 }
 
-void kb_exit(void)
+void kb_platClose(void)
 {
 }
 

@@ -3,7 +3,7 @@
  * platform clock and passes what it takes to a sound sink (see headless.h).
  */
 #include "audio/kv_audio.h"
-#include "demo/kv_timer.h"
+#include "platform/kv_sys.h"
 #include "platform/headless/headless.h"
 
 /* ---- Globals -------------------------------------------------------------

@@ -65,7 +65,7 @@ class DataScenes : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        ASSERT_EQ(chdir(ORVEL_SOURCE_DIR), 0);
+        ASSERT_EQ(chdir(ORVEL_RUN_DIR), 0);
         ASSERT_NE(scr_init(), nullptr);
         demo_load();
         fflush(stdout);

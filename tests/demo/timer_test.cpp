@@ -3,6 +3,7 @@
 
 #include "demo/kv_timer.h"
 #include "platform/headless/headless.h"
+#include "platform/kv_sys.h"
 
 namespace {
 

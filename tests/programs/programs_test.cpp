@@ -14,7 +14,7 @@
 
 namespace {
 
-const std::string kSource = ORVEL_SOURCE_DIR;
+const std::string kRun = ORVEL_RUN_DIR;
 const std::string kCapture = ORVEL_CAPTURE;
 
 /* The time of the frame that ends a run at fps: the first one past 145000. */
@@ -63,7 +63,7 @@ struct Tmp : ::testing::Test {
         if (!HasFailure())
             ts::removeTree(tmp);
     }
-    int capture(const std::vector<std::string>& args, const std::string& cwd = kSource)
+    int capture(const std::vector<std::string>& args, const std::string& cwd = kRun)
     {
         std::vector<std::string> argv = {"/bin/sh", "-c", "cd '" + cwd + "' && exec \"$0\" \"$@\"", kCapture};
         argv.insert(argv.end(), args.begin(), args.end());

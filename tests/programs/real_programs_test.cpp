@@ -15,7 +15,7 @@
 
 namespace {
 
-const std::string kSource = ORVEL_SOURCE_DIR;
+const std::string kRun = ORVEL_RUN_DIR;
 
 /* A data folder of links to the real files, except one file served through a
  * FIFO: loading stops there until the test writes it, so the loading screen
@@ -27,19 +27,19 @@ struct SlowData {
 bool makeSlowData(const std::string& root, const std::string& heldName, SlowData* s)
 {
     s->root = root;
-    s->heldSource = kSource + "/data/" + heldName;
+    s->heldSource = kRun + "/data/" + heldName;
     s->held = root + "/data/" + heldName;
     if (mkdir((root + "/data").c_str(), 0755) || mkdir((root + "/data/fnt").c_str(), 0755))
         return false;
     for (std::string sub : {"", "fnt/"}) {
-        DIR* d = opendir((kSource + "/data/" + sub).c_str());
+        DIR* d = opendir((kRun + "/data/" + sub).c_str());
         if (!d)
             return false;
         while (dirent* e = readdir(d)) {
             std::string name = sub + e->d_name;
             if (e->d_name[0] == '.' || name == "fnt" || name == heldName)
                 continue;
-            if (symlink((kSource + "/data/" + name).c_str(), (root + "/data/" + name).c_str()))
+            if (symlink((kRun + "/data/" + name).c_str(), (root + "/data/" + name).c_str()))
                 return false;
         }
         closedir(d);
@@ -133,7 +133,7 @@ TEST_F(Desktop, LoadingScreenThenTheFirstTitleThenEscapeQuits)
     /* Loading waits for petal.bof: the group picture is up, with one dot
      * printed over its top rows. */
     Pic16b group{};
-    loadTGA16b((kSource + "/data/group.tga").c_str(), &group);
+    loadTGA16b((kRun + "/data/group.tga").c_str(), &group);
     ASSERT_NE(group.pixels, nullptr);
     pu::Shot s;
     int bad = -1;
@@ -150,7 +150,7 @@ TEST_F(Desktop, LoadingScreenThenTheFirstTitleThenEscapeQuits)
      * being dog4S.tga shifted left by 50 pixels a second. */
     ASSERT_TRUE(releaseHeld(data));
     Pic16b back{};
-    loadTGA16b((kSource + "/data/dog4S.tga").c_str(), &back);
+    loadTGA16b((kRun + "/data/dog4S.tga").c_str(), &back);
     ASSERT_NE(back.pixels, nullptr);
     bool titled = false;
     for (int tries = 0; tries < 50 && !titled; tries++) {
@@ -187,7 +187,7 @@ TEST(Handheld, RunsUnderQemuIntoFakeDevicesAndQuitsOnStart)
     ASSERT_EQ(mkfifo(gpio.c_str(), 0644), 0);
     ASSERT_TRUE(ts::writeFile(dsp, {}));
     std::string out = tmp + "/out.txt", err = tmp + "/err.txt";
-    pid_t pid = pu::spawn({"/bin/sh", "-c", "cd '" + kSource + "' && exec qemu-arm -cpu pxa255 -L '" + tmp + "' '" +
+    pid_t pid = pu::spawn({"/bin/sh", "-c", "cd '" + kRun + "' && exec qemu-arm -cpu pxa255 -L '" + tmp + "' '" +
                                                 bin + "'"},
                           {}, out, err);
     ASSERT_GT(pid, 0);

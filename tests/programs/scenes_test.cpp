@@ -17,7 +17,7 @@ struct Scenes : ::testing::Test {
     static inline uint16_t* buf = nullptr;
     static void SetUpTestSuite()
     {
-        ASSERT_EQ(chdir(ORVEL_SOURCE_DIR), 0);
+        ASSERT_EQ(chdir(ORVEL_RUN_DIR), 0);
         headless_setClock(0);
         buf = scr_init();
         ASSERT_NE(buf, nullptr);

@@ -1,0 +1,418 @@
+/*
+ * kv_3D: the triangle rasteriser: triangle and scanline routines (see kv_3D.h).
+ */
+#include "render3d/kv_3D.h"
+
+#include <cstring>
+
+/* ---- Globals ---------------------------------------------------------------
+ * Lifetime: whole run; the hooks persist until changed. */
+FillTriFunc fillTri = nullptr;     /* current triangle routine; draw3D installs the default */
+ScanLineFunc scanLine = nullptr;   /* current scanline routine; draw3D installs the default */
+PixShaderFunc pixShader = nullptr; /* per-pixel hook of draw_scanline, or null */
+
+/* Lifetime: per draw3D call. */
+uint16_t* rTarget = nullptr;  /* 320x240 RGB565 target, the back buffer; 4-byte aligned */
+const Pic16b* curtex = nullptr; /* texture of the object being drawn, power-of-two sides */
+
+/* Lifetime: per 3D frame, filled by clr3D. */
+fixed zbuf[ZBUF_SIZE]; /* depth per pixel in world units (20.12), near .. far; smaller is nearer */
+
+/* ---- Rasteriser: scanline routines --------------------------------------------
+ * The running u, v, z are unsigned so that stepping wraps in 32 bits like the
+ * fixed arithmetic everywhere else; they are read back as signed. Every
+ * address written lies in [dst, dst + len) (the dbl routines: one more to the
+ * left on an odd start), which the triangle routines keep inside the row. */
+
+/* The texture fields of a span, copied out once so that the z-buffer stores
+ * of the loop (which could alias the span's int fields) do not force the
+ * compiler to reload them for every pixel. */
+struct ScanTex {
+    const uint16_t* texels;
+    int umask, vmask, vshift;
+};
+
+static inline ScanTex scan_tex(const Span* s)
+{
+    ScanTex t = {s->texels, s->umask, s->vmask, s->vshift};
+    return t;
+}
+
+static inline unsigned scan_texel(const ScanTex& t, uint32_t u, uint32_t v)
+{
+    int col = t.umask & ((int32_t)u >> FP_SHIFT);
+    int row = t.vmask & ((int32_t)v >> FP_SHIFT);
+    return t.texels[col + (row << t.vshift)];
+}
+
+void draw_scanline(Span* s)
+{
+    const fixed near = cam.near;
+    const ScanTex t = scan_tex(s);
+    uint32_t u = (uint32_t)s->u, v = (uint32_t)s->v, z = (uint32_t)s->z;
+    const uint32_t du = (uint32_t)s->du, dv = (uint32_t)s->dv, dz = (uint32_t)s->dz;
+    uint16_t* dst = s->dst;
+    fixed* zd = s->zdst;
+    const int n = s->len;
+    const PixShaderFunc shader = pixShader;
+    if (shader) {
+        for (int i = 0; i < n; i++, u += du, v += dv, z += dz) {
+            if ((fixed)z <= zd[i] && (fixed)z > near) {
+                unsigned texel = scan_texel(t, u, v);
+                if (texel != TEX_KEY)
+                    shader(&dst[i], &zd[i], texel, (fixed)z);
+            }
+        }
+        return;
+    }
+    for (int i = 0; i < n; i++, u += du, v += dv, z += dz) {
+        if ((fixed)z <= zd[i] && (fixed)z > near) {
+            unsigned texel = scan_texel(t, u, v);
+            if (texel != TEX_KEY) {
+                dst[i] = (uint16_t)texel;
+                zd[i] = (fixed)z;
+            }
+        }
+    }
+}
+
+void draw_scanline_noTransp(Span* s)
+{
+    const fixed near = cam.near;
+    const ScanTex t = scan_tex(s);
+    uint32_t u = (uint32_t)s->u, v = (uint32_t)s->v, z = (uint32_t)s->z;
+    const uint32_t du = (uint32_t)s->du, dv = (uint32_t)s->dv, dz = (uint32_t)s->dz;
+    uint16_t* dst = s->dst;
+    fixed* zd = s->zdst;
+    const int n = s->len;
+    for (int i = 0; i < n; i++, u += du, v += dv, z += dz) {
+        if ((fixed)z <= zd[i] && (fixed)z > near) {
+            zd[i] = (fixed)z;
+            dst[i] = (uint16_t)scan_texel(t, u, v);
+        }
+    }
+}
+
+/* Pairs of pixels from one texel. A span starting on an odd pixel (a dst not
+ * on a 4-byte boundary) starts one pixel to its left, so every store is an
+ * aligned pair; that pixel is inside the row because row starts are aligned.
+ * (len + a) >> 1 pairs never pass the span's right end. */
+static inline void scan_dbl(Span* s, int keyed)
+{
+    const fixed near = cam.near;
+    const ScanTex t = scan_tex(s);
+    const int a = ((uintptr_t)s->dst & 3) ? 1 : 0;
+    uint16_t* dst = s->dst - a;
+    fixed* zd = s->zdst - a;
+    const int pairs = (s->len + a) >> 1;
+    uint32_t u = (uint32_t)s->u, v = (uint32_t)s->v, z = (uint32_t)s->z;
+    const uint32_t du = (uint32_t)s->du * 2, dv = (uint32_t)s->dv * 2, dz = (uint32_t)s->dz * 2;
+    for (int p = 0; p < pairs; p++, dst += 2, zd += 2, u += du, v += dv, z += dz) {
+        if ((fixed)z <= zd[0] && (fixed)z > near) {
+            unsigned texel = scan_texel(t, u, v);
+            if (!keyed || texel != TEX_KEY) {
+                uint32_t two = texel | texel << 16;
+                memcpy(dst, &two, sizeof two); /* one aligned 32-bit store */
+                zd[0] = (fixed)z;
+                zd[1] = (fixed)z;
+            }
+        }
+    }
+}
+
+void draw_scanline_dbl(Span* s)
+{
+    scan_dbl(s, 1);
+}
+
+void draw_scanline_dbl_noTransp(Span* s)
+{
+    scan_dbl(s, 0);
+}
+
+/* ---- Rasteriser: triangle routines ---------------------------------------------- */
+
+/* The texture fields of a span, from curtex (power-of-two sides). */
+static void tri_spanTexture(Span* sp)
+{
+    sp->width = curtex->width;
+    sp->height = curtex->height;
+    sp->umask = curtex->width - 1;
+    sp->vmask = curtex->height - 1;
+    sp->vshift = curtex->widthLog2;
+    sp->texels = curtex->pixels;
+}
+
+/* Sorts a, b, c top to bottom by sy with three compare-exchanges, each
+ * swapping when the later vertex is not strictly lower; the edges follow
+ * their end points (ab, ac, bc may be null for the uncached routine). */
+static void tri_sort(const Vertex3D** a, const Vertex3D** b, const Vertex3D** c, Edge3D** ab, Edge3D** ac,
+                     Edge3D** bc)
+{
+    const Vertex3D* tv;
+    Edge3D* te;
+    if ((*c)->sy <= (*b)->sy) {
+        tv = *b, *b = *c, *c = tv;
+        te = *ab, *ab = *ac, *ac = te;
+    }
+    if ((*b)->sy <= (*a)->sy) {
+        tv = *a, *a = *b, *b = tv;
+        te = *ac, *ac = *bc, *bc = te;
+    }
+    if ((*c)->sy <= (*b)->sy) {
+        tv = *b, *b = *c, *c = tv;
+        te = *ab, *ab = *ac, *ac = te;
+    }
+}
+
+void calc_edge(const Vertex3D* top, const Vertex3D* bottom, Edge3D* e)
+{
+    if (e->ready)
+        return;
+    const int w = curtex->width, h = curtex->height;
+    const fixed height = fp_sub(bottom->sy, top->sy);
+    e->ready = 1;
+    e->flat = height < FP_ONE;
+    e->top = top;
+    e->bottom = bottom;
+    e->u = fp_muli(top->u, w) >> 7; /* 128.0 is the whole texture */
+    e->v = fp_muli(top->v, h) >> 7;
+    e->x = top->sx;
+    e->z = top->sz;
+    e->y = top->sy;
+    if (e->flat) {
+        /* never stepped: the edge covers at most two rows at its start */
+        e->dx = e->dz = e->du = e->dv = 0;
+        return;
+    }
+    const fixed k = fp_div(FP_ONE, height);
+    e->du = fp_mul(fp_sub(fp_muli(bottom->u, w) >> 7, e->u), k);
+    e->dv = fp_mul(fp_sub(fp_muli(bottom->v, h) >> 7, e->v), k);
+    e->dx = fp_mul(fp_sub(bottom->sx, top->sx), k);
+    e->dz = fp_mul(fp_sub(bottom->sz, top->sz), k);
+    if (e->y < 0) {
+        /* starts above the screen: advance to row 0 */
+        const fixed t = fp_sub(0, e->y);
+        e->x = fp_add(e->x, fp_mul(e->dx, t));
+        e->z = fp_add(e->z, fp_mul(e->dz, t));
+        e->u = fp_add(e->u, fp_mul(e->du, t));
+        e->v = fp_add(e->v, fp_mul(e->dv, t));
+        e->y = 0;
+    }
+}
+
+/* A running edge of the cached routine: its values on the current row and
+ * its steps per row. */
+struct RunEdge {
+    fixed x, u, v, z;
+    fixed dx, du, dv, dz;
+};
+
+static void run_start(RunEdge* r, const Edge3D* e)
+{
+    r->x = e->x;
+    r->u = e->u;
+    r->v = e->v;
+    r->z = e->z;
+    r->dx = e->dx;
+    r->du = e->du;
+    r->dv = e->dv;
+    r->dz = e->dz;
+}
+
+static void run_step(RunEdge* r)
+{
+    r->x = fp_add(r->x, r->dx);
+    r->u = fp_add(r->u, r->du);
+    r->v = fp_add(r->v, r->dv);
+    r->z = fp_add(r->z, r->dz);
+}
+
+void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
+{
+    const Vertex3D* base = obj->verts + (size_t)obj->frame * obj->vertCount;
+    const Vertex3D* p = base + face->ia;
+    const Vertex3D* q = base + face->ib;
+    const Vertex3D* r = base + face->ic;
+    Edge3D* pq = &obj->edges[face->eab];
+    Edge3D* pr = &obj->edges[face->eac];
+    Edge3D* qr = &obj->edges[face->ebc];
+    tri_sort(&p, &q, &r, &pq, &pr, &qr);
+
+    calc_edge(p, q, pq);
+    calc_edge(p, r, pr);
+    calc_edge(q, r, qr);
+    if (pr->flat)
+        return;
+
+    /* Rows are clamped to the screen here: 0 <= ystart, ylast <= 239. */
+    int ystart = fp_iconv(p->sy);
+    if (ystart < 0)
+        ystart = 0;
+    int ylast = fp_iconv(r->sy);
+    if (ylast > SCR_H - 1)
+        ylast = SCR_H - 1;
+    if (ylast - ystart <= 0)
+        return; /* within one scanline, or off the screen */
+    int ymid = fp_iconv(q->sy);
+    if (ymid < 0)
+        ymid = 0;
+
+    /* Horizontal gradients, measured on the middle vertex's row. */
+    const int s = ymid - ystart;
+    const fixed xL = fp_add(pr->x, fp_muli(pr->dx, s));
+    const fixed uL = fp_add(pr->u, fp_muli(pr->du, s));
+    const fixed vL = fp_add(pr->v, fp_muli(pr->dv, s));
+    const fixed zL = fp_add(pr->z, fp_muli(pr->dz, s));
+    const fixed w = fp_sub(qr->x, xL);
+    if (w == 0)
+        return;
+    const fixed du = fp_div(fp_sub(qr->u, uL), w);
+    const fixed dv = fp_div(fp_sub(qr->v, vL), w);
+    const fixed dz = fp_div(fp_sub(qr->z, zL), w);
+
+    RunEdge lng, sht;
+    run_start(&lng, pr);
+    run_start(&sht, ystart < ymid ? pq : qr);
+    const RunEdge* left = w > 0 ? &lng : &sht;
+    const RunEdge* right = w > 0 ? &sht : &lng;
+
+    Span sp;
+    tri_spanTexture(&sp);
+    sp.du = du;
+    sp.dv = dv;
+    sp.dz = dz;
+    for (int row = ystart; row <= ylast; row++) {
+        int xl = fp_iconv(left->x);
+        int xr = fp_iconv(right->x);
+        /* Columns are clamped to the screen here: a span wholly left or right
+         * of it is skipped, one reaching past either side is cut to 0..319. */
+        if (xr >= 0 && xl < SCR_W) {
+            fixed u = left->u, v = left->v, z = left->z;
+            if (xl < 0) {
+                const int t = -xl;
+                u = fp_add(u, fp_muli(du, t));
+                v = fp_add(v, fp_muli(dv, t));
+                z = fp_add(z, fp_muli(dz, t));
+                xl = 0;
+            }
+            const int len = (xr < SCR_W ? xr : SCR_W) - xl;
+            if (len > 0) {
+                sp.len = len;
+                sp.u = u;
+                sp.v = v;
+                sp.z = z;
+                sp.dst = rTarget + SCR_W * row + xl;
+                sp.zdst = zbuf + SCR_W * row + xl;
+                scanLine(&sp);
+            }
+        }
+        /* The first two rows of each run share the start values. */
+        if (row != ystart)
+            run_step(&lng);
+        if (row == ymid)
+            run_start(&sht, qr);
+        else if (row != ystart)
+            run_step(&sht);
+    }
+}
+
+void drawtritex16b_FixPoint_split2(const Face3D* face, Object3D* obj)
+{
+    const Vertex3D* base = obj->verts + (size_t)obj->frame * obj->vertCount;
+    const Vertex3D* p = base + face->ia;
+    const Vertex3D* q = base + face->ib;
+    const Vertex3D* r = base + face->ic;
+    Edge3D *e0 = nullptr, *e1 = nullptr, *e2 = nullptr;
+    tri_sort(&p, &q, &r, &e0, &e1, &e2);
+
+    /* Texture coordinates scaled by size / 128, the size divided first. */
+    const int su = curtex->width >> 7, sv = curtex->height >> 7;
+    const fixed pu = fp_muli(p->u, su), pv = fp_muli(p->v, sv);
+    const fixed qu = fp_muli(q->u, su), qv = fp_muli(q->v, sv);
+    const fixed ru = fp_muli(r->u, su), rv = fp_muli(r->v, sv);
+
+    /* Rows are clamped to the screen here: ystart >= 0 and the last row,
+     * ystart + rows - 1, is at most 239. */
+    const int ytop = fp_iconv(p->sy), ymid = fp_iconv(q->sy), ybot = fp_iconv(r->sy);
+    const int ystart = ytop < 0 ? 0 : ytop;
+    const int rows = (ybot + 1 < SCR_H ? ybot + 1 : SCR_H) - ystart;
+    if (rows <= 2)
+        return;
+
+    const fixed hpr = fp_sub(r->sy, p->sy); /* >= 2.0 here */
+    const fixed ldx = fp_div(fp_sub(r->sx, p->sx), hpr);
+    const fixed ldz = fp_div(fp_sub(r->sz, p->sz), hpr);
+    const fixed ldu = fp_div(fp_sub(ru, pu), hpr);
+    const fixed ldv = fp_div(fp_sub(rv, pv), hpr);
+    const fixed hpq = fp_sub(q->sy, p->sy), hqr = fp_sub(r->sy, q->sy);
+    const fixed dxpq = hpq ? fp_div(fp_sub(q->sx, p->sx), hpq) : 0;
+    const fixed dxqr = hqr ? fp_div(fp_sub(r->sx, q->sx), hqr) : 0;
+
+    /* Start on the first row's own y. */
+    const fixed y0 = fp_convi(ystart);
+    const fixed o = fp_sub(y0, p->sy);
+    fixed lx = fp_add(p->sx, fp_mul(o, ldx));
+    fixed lz = fp_add(p->sz, fp_mul(o, ldz));
+    fixed lu = fp_add(pu, fp_mul(o, ldu));
+    fixed lv = fp_add(pv, fp_mul(o, ldv));
+    int onQR = q->sy < 0;
+    fixed sx = onQR ? fp_add(q->sx, fp_mul(fp_sub(y0, q->sy), dxqr)) : fp_add(p->sx, fp_mul(o, dxpq));
+
+    /* Horizontal gradients at the middle vertex. */
+    const fixed m = fp_sub(q->sy, y0);
+    const fixed mx = fp_add(lx, fp_mul(ldx, m));
+    const fixed mz = fp_add(lz, fp_mul(ldz, m));
+    const fixed mu = fp_add(lu, fp_mul(ldu, m));
+    const fixed mv = fp_add(lv, fp_mul(ldv, m));
+    fixed w = fp_sub(q->sx, mx);
+    if (w == 0)
+        w = FP_ONE;
+    const fixed du = fp_div(fp_sub(qu, mu), w);
+    const fixed dv = fp_div(fp_sub(qv, mv), w);
+    const fixed dz = fp_div(fp_sub(q->sz, mz), w);
+
+    Span sp;
+    tri_spanTexture(&sp);
+    sp.du = du;
+    sp.dv = dv;
+    sp.dz = dz;
+    const int yend = ystart + rows;
+    for (int row = ystart; row < yend; row++) {
+        /* Columns are clamped here: xl >= 0, xr <= 320, so a span with
+         * len > 0 lies in 0..319; a span wholly off either side (xr < 0 or
+         * xl >= 320) has len <= 0 and is skipped. */
+        int xl = fp_iconv(w > 0 ? lx : sx);
+        int xr = fp_iconv(w > 0 ? sx : lx);
+        if (xl < 0)
+            xl = 0;
+        if (xr > SCR_W)
+            xr = SCR_W;
+        const int len = xr - xl;
+        if (len > 0) {
+            const int k = xl - fp_iconv(lx);
+            sp.len = len;
+            sp.u = fp_add(lu, fp_muli(du, k));
+            sp.v = fp_add(lv, fp_muli(dv, k));
+            sp.z = fp_add(lz, fp_muli(dz, k));
+            sp.dst = rTarget + SCR_W * row + xl;
+            sp.zdst = zbuf + SCR_W * row + xl;
+            scanLine(&sp);
+        }
+        lx = row + 1 == ybot ? r->sx : fp_add(lx, ldx);
+        lz = fp_add(lz, ldz);
+        lu = fp_add(lu, ldu);
+        lv = fp_add(lv, ldv);
+        const int k = row + 1 - ymid;
+        if (k < 0) {
+            sx = fp_add(sx, dxpq);
+        } else if (k == 0) {
+            sx = q->sx;
+        } else if (!onQR) {
+            sx = fp_add(q->sx, fp_muli(dxqr, k - 1));
+            onQR = 1;
+        } else {
+            sx = fp_add(sx, dxqr);
+        }
+    }
+}
