@@ -14,6 +14,7 @@
 #include "audio/kv_audio.h"
 #include "demo/kv_input.h"
 #include "demo/kv_timer.h"
+#include "math/kv_random.h"
 #include "math/kv_vector.h"
 #include "platform/kv_sys.h"
 #include "video/kv_texture.h"
@@ -474,8 +475,8 @@ void part_robot(int t)
     clr3D();
     scr_clrc(0);
     for (int n = 0; n < 8; n++) {
-        srand((unsigned)n);
-        int r = rand();
+        kv_srand((unsigned)n);
+        int r = kv_rand();
         /* The 60-frame run cycle; negative local times (never passed by the
          * timeline) wrap into 0..59 instead of indexing before the frames. */
         int frame = ((int)(u * 0.02f + (float)(r & 7))) % 60;
@@ -533,7 +534,7 @@ const uint16_t* demo_fractalPalette(void)
 }
 
 /* Builds the 64-colour ramp from about (105, 108, 99) to (109, 186, 144), each
- * channel jittered by 0..3 from rand(). The handheld build draws the three
+ * channel jittered by 0..3 from kv_rand(). The handheld build draws the three
  * random values in the order m, o, r; the others in the order r, o, m. */
 static void demo_buildPalette(void)
 {
@@ -541,13 +542,13 @@ static void demo_buildPalette(void)
         float l = 1.0f - (float)i * 0.015625f;
         int m, o, r;
         if (sysHandheld) {
-            m = rand();
-            o = rand();
-            r = rand();
+            m = kv_rand();
+            o = kv_rand();
+            r = kv_rand();
         } else {
-            r = rand();
-            o = rand();
-            m = rand();
+            r = kv_rand();
+            o = kv_rand();
+            m = kv_rand();
         }
         unsigned red = (unsigned)((float)(i * 109) * 0.015625f + l * 105.0f + (float)(m & 3));
         unsigned green = (unsigned)((float)(i * 187) * 0.015625f + l * 108.0f + (float)(o & 3));
@@ -609,10 +610,13 @@ void draw_fractal_fp(float zoom, int mode)
 
 void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
 {
-    if ((rand() & sh_noise) == 0)
+    if ((kv_rand() & sh_noise) == 0)
         return;
-    /* The address term makes the density vary in bands of 128 pixels. */
-    if ((unsigned)rand() & (unsigned)sh_noise & (unsigned)((uintptr_t)pixel >> 8)) {
+    /* The position term makes the density vary in bands of 128 pixels along
+     * the screen. It is the pixel's index in the target, not its address, so
+     * the stipple is the same wherever the back buffer was allocated. */
+    unsigned band = (unsigned)((pixel - rTarget) >> 7);
+    if ((unsigned)kv_rand() & (unsigned)sh_noise & band) {
         *pixel = (uint16_t)colour;
         *zentry = z;
     }

@@ -140,7 +140,7 @@ void part_fract(int t, int mode); /* fractal zoom at t*0.001+4, caption frtext[m
 
 /* Renders the fractal at a zoom into the back buffer: an 80x120 block in
  * fixed point in the top-left corner, doubled in place over the screen; mode
- * 0 or 1 adds frtext[mode]. The 64-colour palette is built from rand() on the
+ * 0 or 1 adds frtext[mode]. The 64-colour palette is built from kv_rand() on the
  * first call. */
 void draw_fractal_fp(float zoom, int mode);
 
@@ -149,7 +149,7 @@ void draw_fractal_fp(float zoom, int mode);
 const uint16_t* demo_fractalPalette(void);
 
 /* Stippled drawing: stores colour and depth for some pixels only, chosen by
- * rand(), sh_noise and the pixel's address. */
+ * kv_rand(), sh_noise and the pixel's index in rTarget (bands of 128). */
 void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z);
 
 /* Additive drawing: the saturating half-sum of colour and pixel (also onto

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "math/kv_random.h"
 #include "video/kv_texture.h"
 
 /* ---- Globals -------------------------------------------------------------
@@ -154,7 +155,7 @@ void mod_noize(uint16_t* surface, int16_t x0, int16_t y0, int16_t x1, int16_t y1
     for (int y = b; y < d; y++) {
         uint16_t* p = surface + y * SCR_W;
         for (int x = a; x < c; x++) {
-            int n = rand() % amount - amount / 2; /* 0..255 scale */
+            int n = kv_rand() % amount - amount / 2; /* 0..255 scale */
             int r = fx_clampi((p[x] >> 11) + n / 8, 0, 31);
             int g = fx_clampi(((p[x] >> 5) & 63) + n / 4, 0, 63);
             int bl = fx_clampi((p[x] & 31) + n / 8, 0, 31);
@@ -235,8 +236,8 @@ void mod_wind(uint16_t* surface, float a, float b, int startChance, int stopChan
     long long s = 0, g = 0;
     int o = 0; /* at most 320 per row: stays below 76800 */
     for (int row = 0; row < SCR_H; row++) {
-        if (rand() % stopChance == 0) {
-            long long d = fp_ftoi((float)(rand() % 16 - 7) * b);
+        if (kv_rand() % stopChance == 0) {
+            long long d = fp_ftoi((float)(kv_rand() % 16 - 7) * b);
             if (g != 0) {
                 if ((g > 0 && d > g) || (g < 0 && d < g)) {
                     s -= g; /* the gust dies out, no further */
@@ -247,8 +248,8 @@ void mod_wind(uint16_t* surface, float a, float b, int startChance, int stopChan
                 }
             }
         }
-        if (rand() % startChance == 0) {
-            g = fp_ftoi((float)(rand() % 16 - 7) * a);
+        if (kv_rand() % startChance == 0) {
+            g = fp_ftoi((float)(kv_rand() % 16 - 7) * a);
             s += g;
         }
         if (s > last - 1)

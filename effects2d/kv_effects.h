@@ -59,9 +59,9 @@ void mod_blur(uint16_t* surface, int16_t x0, int16_t y0, int16_t x1, int16_t y1,
 void mod_blur8b(uint8_t* plane, int16_t x0, int16_t y0, int16_t x1, int16_t y1, int8_t shift);
 
 /* Random noise over the rectangle. For each pixel, row by row and left to
- * right, n = rand() % amount - amount / 2 on a 0..255 scale; red and blue
+ * right, n = kv_rand() % amount - amount / 2 on a 0..255 scale; red and blue
  * get n / 8 (their 5-bit scale), green n / 4 (its 6-bit scale), both divisions
- * truncating toward zero, each field clamped to its range. One rand() per
+ * truncating toward zero, each field clamped to its range. One kv_rand() per
  * pixel, from the C library. Nothing happens for amount 0. */
 void mod_noize(uint16_t* surface, int16_t x0, int16_t y0, int16_t x1, int16_t y1, uint8_t amount);
 
@@ -86,12 +86,12 @@ void mod_wave(uint16_t* surface, float fx, float fy, float ax, float ay, float s
 
 /* Random row shifting ("wind") of the whole surface, read as one array of
  * 76800 pixels. A gust g (pixels) starts with probability 1/startChance per
- * row and is g = (int)((rand() % 16 - 7) * a); it dies down with
- * probability 1/stopChance per row, by d = (int)((rand() % 16 - 7) * b) at a
+ * row and is g = (int)((kv_rand() % 16 - 7) * a); it dies down with
+ * probability 1/stopChance per row, by d = (int)((kv_rand() % 16 - 7) * b) at a
  * time, never past 0. Each row copies 320 pixels from the source position,
  * which the gusts move, into the wind scratch picture; the whole scratch
  * picture (rows not reached keep their earlier contents) is then copied over
- * the surface. rand() is the C library's. Nothing happens when either chance
+ * the surface. kv_rand() is the engine's (math/kv_random.h). Nothing happens when either chance
  * is below 1. Start chance 1 with a = 0 leaves the surface unchanged. */
 void mod_wind(uint16_t* surface, float a, float b, int startChance, int stopChance);
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "effects2d/kv_effects.h"
+#include "math/kv_random.h"
 #include "tests/effects2d/fx_surface.h"
 
 namespace {
@@ -204,7 +205,7 @@ TEST_F(Filters, NoiseAddsOneSignedAmountScaledToEachField)
     for (int i = 0; i < SCR_PIXELS; i++)
         ASSERT_EQ(s.s()[i], grey);
 
-    srand(1234);
+    kv_srand(1234);
     mod_noize(s.s(), 0, 0, 320, 240, 100);
     int moved = 0;
     for (int i = 0; i < SCR_PIXELS; i++) {
@@ -223,7 +224,7 @@ TEST_F(Filters, NoiseAddsOneSignedAmountScaledToEachField)
     auto once = s.copy();
     for (int i = 0; i < SCR_PIXELS; i++)
         s.s()[i] = grey;
-    srand(1234);
+    kv_srand(1234);
     mod_noize(s.s(), 0, 0, 320, 240, 100);
     EXPECT_EQ(s.copy(), once);
     EXPECT_TRUE(s.intact());
@@ -234,7 +235,7 @@ TEST_F(Filters, NoiseAndLevelsSaturateAndStayInsideUpToTheLastPixel)
     Surface s;
     for (int i = 0; i < SCR_PIXELS; i++)
         s.s()[i] = (i & 1) ? 0xFFFF : 0x0000;
-    srand(99);
+    kv_srand(99);
     mod_noize(s.s(), 300, 230, 320, 240, 255);
     EXPECT_TRUE(s.intact());
     /* black and white can only move inwards; untouched outside */
@@ -324,7 +325,7 @@ TEST_F(Filters, WindWithStartChanceOneAndNoGustIsTheIdentity)
     Surface s;
     s.fillPattern();
     auto before = s.copy();
-    srand(5);
+    kv_srand(5);
     mod_wind(s.s(), 0.0f, 3.0f, 1, 2);
     EXPECT_EQ(s.copy(), before);
     /* a chance below 1 does nothing at all */
@@ -338,7 +339,7 @@ TEST_F(Filters, WindCopiesContiguousRunsAndStaysInsideForAnyGust)
     Surface s;
     for (int i = 0; i < SCR_PIXELS; i++)
         s.s()[i] = (uint16_t)(i + 1); /* the source index + 1, mod 65536 */
-    srand(77);
+    kv_srand(77);
     mod_wind(s.s(), 1.0f, 0.0f, 1, 1000000);
     /* every written row is a run of consecutive source pixels, except where
      * the source stops at its last pixel; unwritten rows stay 0 (the scratch
@@ -353,7 +354,7 @@ TEST_F(Filters, WindCopiesContiguousRunsAndStaysInsideForAnyGust)
     }
     /* gusts far past both ends of the surface */
     for (unsigned seed = 1; seed < 6; seed++) {
-        srand(seed);
+        kv_srand(seed);
         mod_wind(s.s(), 1e7f, -1e9f, 2, 3);
         mod_wind(s.s(), -3e9f, 1e9f, 1, 1);
         ASSERT_TRUE(s.intact());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "demo/demo.h"
+#include "math/kv_random.h"
 #include "platform/headless/headless.h"
 #include "video/kv_font.h"
 
@@ -122,7 +123,7 @@ TEST_F(Scenes, TheSameRobotsStandAtTheSamePlacesForTheSameTime)
     std::vector<uint16_t> first = frame();
     part_robot(500);
     part_tunnel(777); /* draws random numbers for its stipple */
-    srand(99);
+    kv_srand(99);
     part_robot(1234);
     EXPECT_EQ(diff(first, frame()).n, 0);
     part_robot(-3000); /* negative local times are wrapped, never out of range */

@@ -24,6 +24,7 @@
 #include <stb_easy_font.h>
 
 #include "effects2d/kv_effects.h"
+#include "math/kv_random.h"
 #include "video/kv_texture.h"
 #include "video/kv_video.h"
 
@@ -187,7 +188,7 @@ void fxBlur8b(Inputs& in, uint16_t* buf, int ms)
 void fxNoize(Inputs& in, uint16_t* buf, int ms)
 {
     showPicture(in, buf);
-    srand((unsigned)ms);
+    kv_srand((unsigned)ms);
     mod_noize(buf, 0, 0, 320, 240, 96);
 }
 
@@ -215,7 +216,7 @@ void fxWave(Inputs& in, uint16_t* buf, int ms)
 void fxWind(Inputs& in, uint16_t* buf, int ms)
 {
     showPicture(in, buf);
-    srand((unsigned)ms);
+    kv_srand((unsigned)ms);
     mod_wind(buf, 6.0f, 2.0f, 5, 3);
 }
 
@@ -371,11 +372,11 @@ const Effect kEffects[] = {
     {"picture", fxPicture, "the input picture, unchanged"},
     {"blur", fxBlur, "mod_blur of (20,20)-(300,220), shift 1 + (MS/1000) % 5"},
     {"blur8b", fxBlur8b, "the picture's brightness in scr8b, mod_blur8b, shift 1 + (MS/1000) % 5"},
-    {"noize", fxNoize, "mod_noize of the whole picture, amount 96, srand(MS)"},
+    {"noize", fxNoize, "mod_noize of the whole picture, amount 96, kv_srand(MS)"},
     {"level", fxLevel, "mod_level, lo = (MS/20) % 100, hi = 255 - lo"},
     {"invert", fxInvert, "mod_invert of a 120 x 120 square moving with MS"},
     {"wave", fxWave, "mod_wave fx 0.05 fy 0.04 ax 6 ay 4 speed 0.004 at gTime MS"},
-    {"wind", fxWind, "mod_wind a 6 b 2, start chance 5, stop chance 3, srand(MS)"},
+    {"wind", fxWind, "mod_wind a 6 b 2, start chance 5, stop chance 3, kv_srand(MS)"},
     {"pixeladd", fxPixelAdd, "pixelAdd of an orange glow moving with MS"},
     {"rotozoom", fxRotozoom, "gen_rotozoom of the texture, angle MS * 0.0005, zoom 1.2 + 0.6 sin"},
     {"rotozoomalpha", fxRotozoomAlpha, "gen_rotozoomAlpha: the texture with a disc alpha over the picture"},
