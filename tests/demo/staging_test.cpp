@@ -46,4 +46,32 @@ TEST(Staging, RefillsInBlocksOf4096FramesAndKeepsTheRest)
     snd_exit();
 }
 
+/* Every block the player renders: sample k of the block is 1000 + k. */
+void rampBlock(MODFILE* m)
+{
+    int16_t* out = (int16_t*)m->outBuffer;
+    for (int k = 0; k < m->outBytes / 2; k++)
+        out[k] = (int16_t)(1000 + k);
+}
+
+TEST(Staging, AFrameStartingOnTheRingsLastSampleWrapsItsRightSample)
+{
+    /* An output that took an odd number of samples leaves the free room
+     * starting on the ring's last sample: the frame's left sample goes there
+     * and its right one to the ring's first, never one past the end. */
+    headless_setClock(0);
+    ASSERT_EQ(snd_init(DEMO_RATE, 1), 1);
+    MODFILE_Init(&mod);
+    mod.playerCallback = rampBlock;
+    demo_audio(); /* fill the ring */
+    sndBuf[0] = sndBuf[sndLen - 1] = 0;
+    bufPos = 1; /* read position past one odd sample */
+    bufClr = 2; /* room for one frame: samples sndLen - 1 and 0 */
+    demo_audio();
+    /* a left and right pair of the ramp, wherever the staging stood */
+    EXPECT_GE(sndBuf[sndLen - 1], 1000);
+    EXPECT_EQ(sndBuf[0], sndBuf[sndLen - 1] + 1);
+    snd_exit();
+}
+
 } // namespace

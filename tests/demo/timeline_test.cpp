@@ -2,6 +2,8 @@
  * time and arguments. */
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "demo/demo.h"
 
 namespace {
@@ -37,47 +39,58 @@ TEST(Timeline, TheWorkedExamples)
     expectCall(139293, SCENE_TITLE, 8175, 1);
 }
 
-TEST(Timeline, EveryRowBoundIsInclusiveAndTheNextRowStartsAfterIt)
+TEST(Timeline, RowsAreContiguousAndCoverTheWholeRun)
 {
-    /* upper bound of each row, then the first row of the next one */
-    const unsigned bounds[] = {2520,  5041,  7562,  10082, 20159, 23317, 25838, 28359, 30880,  33389,
-                               35897, 40949, 45991, 51033, 56075, 65874, 72352, 74860, 81175,  83776,
-                               103931, 108998, 114065, 119132, 124202, 139292, 141813, 144334};
-    for (int r = 0; r < 28; r++) {
-        EXPECT_EQ(at(bounds[r]).row, r + 1) << bounds[r];
-        EXPECT_EQ(at(bounds[r] + 1).row, r + 2) << bounds[r] + 1;
+    const DemoRow* rows = demo_rows();
+    EXPECT_EQ(rows[DEMO_ROWS - 1].upTo, 0xFFFFFFFFu); /* the last row takes every later time */
+    EXPECT_GE(rows[DEMO_ROWS - 2].upTo, 144000u);      /* and starts near the end of the run */
+    EXPECT_LT(rows[DEMO_ROWS - 2].upTo, (unsigned)DEMO_LENGTH_MS);
+    for (int r = 1; r < DEMO_ROWS; r++)
+        EXPECT_GT(rows[r].upTo, rows[r - 1].upTo) << "row " << r + 1;
+    /* every millisecond of the run picks the row whose stretch holds it */
+    int row = 1;
+    for (unsigned t = 0; t <= DEMO_LENGTH_MS + 1; t++) {
+        DemoCall c = at(t);
+        if (t > rows[row - 1].upTo)
+            row++;
+        ASSERT_EQ(c.row, row) << "t " << t;
+        ASSERT_EQ(c.scene, rows[row - 1].scene) << "t " << t;
+        ASSERT_EQ(c.arg, rows[row - 1].arg) << "t " << t;
     }
-    EXPECT_EQ(at(0).row, 1);
-    EXPECT_EQ(at(0xFFFFFFFFu).row, 29); /* comparisons are unsigned */
 }
 
-TEST(Timeline, LocalTimesOfEachRow)
+TEST(Timeline, EachRowsLocalTimeStaysInItsScenesRange)
 {
-    expectCall(10083, SCENE_KUBE, 0, 2);
-    expectCall(25839, SCENE_FKUBE, 3781, -1, 0);
-    expectCall(28360, SCENE_FKUBE, 5042, -1, 1);
-    expectCall(33389, SCENE_FKUBE, 12592, -1, 0);
-    expectCall(33390, SCENE_FRACT, 0, 0);
-    expectCall(35898, SCENE_FLOWER, 0, -1);
-    expectCall(40950, SCENE_FLOWER, 2531, 1);
-    expectCall(45992, SCENE_FLOWER, 5052, 2);
-    expectCall(51034, SCENE_FLOWER, 7573, 3);
-    expectCall(56076, SCENE_FRACT, 9799, -1); /* backwards */
-    expectCall(65874, SCENE_FRACT, 1, -1);
-    expectCall(65875, SCENE_ROBOT, 0, -1);
-    expectCall(72353, SCENE_FRACT, 0, 1);
-    expectCall(74860, SCENE_FRACT, -2507, 1);
-    expectCall(74861, SCENE_ROBOT, 6315, -1);
-    expectCall(81175, SCENE_ROBOT, 1, -1);
-    expectCall(81176, SCENE_FRACT, 0, -1); /* 2t - 162352 */
-    expectCall(103932, SCENE_TUNNEL, 0, -1);
-    expectCall(108999, SCENE_TUNNEL, 3807, -1);
-    expectCall(114066, SCENE_TUNNEL, 7613, -1);
-    expectCall(124201, SCENE_TUNNEL, -10136, -1);
-    expectCall(139292, SCENE_TITLE, 7544, 0);
-    expectCall(141814, SCENE_TITLE, 10066, 3);
-    expectCall(144335, SCENE_TITLE, 11326, -1);
-    expectCall(145001, SCENE_TITLE, 11659, -1);
+    /* Along a row the local time moves steadily (0.5, 1 or 2 ms a ms, in
+     * one direction); scenes that cannot run at negative times never get
+     * one; the fractal's zoom (local * 0.001 + 4) stays above 1 so the
+     * picture never turns inside out; no scene is asked for a time beyond
+     * the longest stretch of the run. */
+    const DemoRow* rows = demo_rows();
+    unsigned first = 0;
+    for (int r = 0; r < DEMO_ROWS - 1; r++) {
+        const DemoRow* row = &rows[r];
+        int prev = demo_localTime(row, first);
+        int dir = 0;
+        for (unsigned t = first; t <= row->upTo; t++) {
+            int local = demo_localTime(row, t);
+            SCOPED_TRACE(testing::Message() << "row " << r + 1 << ", t " << t << ", local " << local);
+            ASSERT_LE(std::abs(local), 20200);
+            if (row->scene == SCENE_FRACT) {
+                ASSERT_GT((float)local * 0.001f + 4.0f, 1.0f);
+            } else if (row->scene != SCENE_TUNNEL) {
+                ASSERT_GE(local, 0);
+            }
+            int step = local - prev;
+            ASSERT_LE(std::abs(step), 2);
+            if (step != 0) {
+                ASSERT_TRUE(dir == 0 || (step > 0) == (dir > 0));
+                dir = step;
+            }
+            prev = local;
+        }
+        first = row->upTo + 1;
+    }
 }
 
 TEST(Timeline, HalvingIsALogicalShiftOfTheUnsignedDifference)
