@@ -309,7 +309,7 @@ void gen_rotozoomAlpha(float angle, float zoom, float offset, const Pic16b* text
     if (!texture || !texture->pixels || !dest || texture->width == 0 || texture->height == 0)
         return;
     int w = texture->width, h = texture->height;
-    const uint8_t* texels = (const uint8_t*)texture->pixels; /* 4 bytes a texel */
+    const uint16_t* texels = texture->pixels;
     float ca = bcos(angle) * zoom;
     float sa = zoom * bsin(angle);
     float uRow, vRow;
@@ -320,12 +320,18 @@ void gen_rotozoomAlpha(float angle, float zoom, float offset, const Pic16b* text
         float u = uRow, v = vRow;
         uint8_t* dst = dest + y * SCR_W * 3;
         for (int x = 0; x < SCR_W; x++, dst += 3) {
-            const uint8_t* t = texels + 4 * ((fp_ftoi(v) & (h - 1)) * w + (fp_ftoi(u) & (w - 1)));
-            int al = t[3];
-            for (int k = 0; k < 3; k++)
-                dst[k] = (uint8_t)((dst[k] * (255 - al) + t[k] * al) >> 8);
+            /* rows masked by the height, columns by the width, so a
+             * non-square texture is read inside its own pixels */
+            unsigned t = texels[(fp_ftoi(v) & (h - 1)) * w + (fp_ftoi(u) & (w - 1))];
             u += ca;
             v += sa;
+            if (t == PIC_KEY)
+                continue; /* alpha 0: the destination stays */
+            /* RGB565 widened to 8 bits a channel by repeating the top bits */
+            unsigned r = t >> 11, g = (t >> 5) & 63, b = t & 31;
+            const unsigned c[3] = {r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2};
+            for (int k = 0; k < 3; k++)
+                dst[k] = (uint8_t)((c[k] * 255u) >> 8); /* (old * 0 + colour * 255) >> 8 */
         }
         uRow -= sa;
         vRow += ca;

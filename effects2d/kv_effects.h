@@ -111,12 +111,15 @@ void pixelAdd(uint16_t* pixel, uint16_t colour);
  * the texture but do not wrap evenly). */
 void gen_rotozoom(float angle, float zoom, const Pic16b* texture, uint16_t* surface);
 
-/* The rotozoom walk (both start values raised by offset) blending a texture
- * of 32-bit texels into a picture of 24-bit pixels. The texture record's
- * pixel block is read as width*height texels of four bytes: three colour
- * bytes, then the alpha a. The destination is 320*240 pixels of three bytes,
- * 960 bytes a row (230400 bytes). Each destination byte becomes
- * (old * (255 - a) + colour * a) >> 8 with the matching colour byte. */
+/* The rotozoom walk (both start values raised by offset) blending a picture
+ * into a 24-bit image. The texture is a picture like any other (RGB565
+ * texels, rows masked by its height and columns by its width); each texel
+ * is widened to 8 bits a channel (the top bits repeated) and carries alpha
+ * a = 0 when it is the key colour 0xF81F, 255 otherwise. The destination is
+ * 320*240 pixels of three bytes (R, G, B), 960 bytes a row: 230400 bytes,
+ * all of which may be written and no byte beyond. Each destination byte
+ * becomes (old * (255 - a) + colour * a) >> 8 with the matching colour
+ * byte: a keyed texel leaves the pixel as it was. */
 void gen_rotozoomAlpha(float angle, float zoom, float offset, const Pic16b* texture, uint8_t* dest);
 
 /* Fills the surface with the texture wrapped round a tunnel seen end-on from

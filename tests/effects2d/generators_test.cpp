@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "effects2d/kv_effects.h"
+#include "tests/support/test_support.h"
 #include "tests/effects2d/fx_surface.h"
 
 namespace {
@@ -77,47 +78,51 @@ TEST_F(Generators, RotozoomWrapsRowsByHeightAndColumnsByWidth)
     EXPECT_TRUE(s.intact());
 }
 
-TEST_F(Generators, RotozoomAlphaBlendsWholeTexelsIntoWholePixels)
+TEST_F(Generators, RotozoomAlphaBlendsALoadedPictureIntoA24BitImage)
 {
-    const int w = 64, h = 64;
-    std::vector<uint16_t> store(2 * w * h); /* 4 bytes a texel */
-    uint8_t* texel = reinterpret_cast<uint8_t*>(store.data());
+    /* A 64x32 TGA (non-square: rows wrap at 32, columns at 64): texel
+     * (row, col) is (4 col, 8 row, 248), column 0 the key colour. */
+    const int w = 64, h = 32;
+    std::vector<uint8_t> file = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, w, 0, h, 0, 24, 0x20}; /* top-down */
     for (int r = 0; r < h; r++)
         for (int c = 0; c < w; c++) {
-            uint8_t* p = texel + 4 * (r * w + c);
-            p[0] = (uint8_t)(4 * r);
-            p[1] = (uint8_t)(4 * c);
-            p[2] = 200;
-            p[3] = 128; /* alpha */
+            if (c == 0)
+                file.insert(file.end(), {255, 0, 255}); /* B, G, R */
+            else
+                file.insert(file.end(), {200, (uint8_t)(8 * r), (uint8_t)(4 * c)});
         }
-    Pic16b tex{store.data(), (uint16_t)h, (uint16_t)w, 6};
-    const size_t bytes = SCR_PIXELS * 3;
-    std::vector<uint8_t> dst(bytes + 16, 0xA5);
-    memset(dst.data(), 100, bytes);
+    std::string dir = ts::makeTempDir("rotoalpha");
+    ASSERT_TRUE(ts::writeFile(dir + "/t.tga", file));
+    Pic16b tex{};
+    loadTGA16b((dir + "/t.tga").c_str(), &tex);
+    ASSERT_EQ(tex.width, w);
+    ASSERT_EQ(tex.height, h);
 
+    std::vector<uint8_t> dst(SCR_PIXELS * 3, 100); /* exactly 320x240x3: a write past it is caught */
     gen_rotozoomAlpha(0.0f, 1.0f, 0.0f, &tex, dst.data());
-    auto blend = [](int old, int c) { return (old * 127 + c * 128) >> 8; };
+    /* 5 and 6 bits widened to 8 by repeating the top bits, then * 255 >> 8 */
+    auto c5 = [](int v8) { int v = v8 >> 3; return ((v << 3 | v >> 2) * 255) >> 8; };
+    auto c6 = [](int v8) { int v = v8 >> 2; return ((v << 2 | v >> 4) * 255) >> 8; };
     for (int y = 0; y < SCR_H; y++)
         for (int x = 0; x < SCR_W; x++) {
-            int row = (y - 88) & 63, col = (x - 128) & 63;
+            int col = (x - 128) & 63, row = (y - 104) & 31; /* (160, 120) shows (32, 16) */
             const uint8_t* p = &dst[(size_t)(y * SCR_W + x) * 3];
-            ASSERT_EQ(p[0], blend(100, 4 * row)) << x << "," << y;
-            ASSERT_EQ(p[1], blend(100, 4 * col)) << x << "," << y;
-            ASSERT_EQ(p[2], blend(100, 200)) << x << "," << y;
+            if (col == 0) {
+                ASSERT_TRUE(p[0] == 100 && p[1] == 100 && p[2] == 100) << x << "," << y;
+            } else {
+                ASSERT_EQ(p[0], c5(4 * col)) << x << "," << y;
+                ASSERT_EQ(p[1], c6(8 * row)) << x << "," << y;
+                ASSERT_EQ(p[2], c5(200)) << x << "," << y;
+            }
         }
-    const uint8_t* centre = &dst[(size_t)(120 * SCR_W + 160) * 3];
-    EXPECT_EQ(centre[0], 113); /* texel (32, 32): (100*127 + 128*128) >> 8 */
-    EXPECT_EQ(centre[2], 149); /* (100*127 + 200*128) >> 8 */
-
     /* the offset moves the start of the walk by whole texels */
-    memset(dst.data(), 100, bytes);
     gen_rotozoomAlpha(0.0f, 1.0f, 1.0f, &tex, dst.data());
-    EXPECT_EQ(centre[0], blend(100, 4 * 33));
-    EXPECT_EQ(centre[1], blend(100, 4 * 33));
-
+    EXPECT_EQ(dst[(size_t)(120 * SCR_W + 160) * 3], c5(4 * 33));
+    /* any angle, zoom and offset reads and writes inside both pictures */
     gen_rotozoomAlpha(1.1f, 9.0f, -77.5f, &tex, dst.data());
-    for (size_t i = bytes; i < dst.size(); i++)
-        ASSERT_EQ(dst[i], 0xA5) << "written past the last pixel";
+    gen_rotozoomAlpha(-2.0f, 0.3f, 1e6f, &tex, dst.data());
+    killPic16b(&tex);
+    ts::removeTree(dir);
 }
 
 TEST_F(Generators, TunnelWorkedPixelsAndTheCentreWithoutDivisionByZero)

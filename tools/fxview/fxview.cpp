@@ -237,8 +237,8 @@ void fxRotozoom(Inputs& in, uint16_t* buf, int ms)
     gen_rotozoom(ms * 0.0005f, 1.2f + 0.6f * bsin(ms * 0.001f), &t, buf);
 }
 
-/* The picture as 24-bit pixels blended with the texture as 32-bit texels
- * whose alpha is a soft disc in each tile. */
+/* The picture as 24-bit pixels with the texture's round tiles on top: the
+ * texture keyed outside a disc in each tile. */
 void fxRotozoomAlpha(Inputs& in, uint16_t* buf, int ms)
 {
     std::vector<uint8_t> dst((size_t)SCR_PIXELS * 3);
@@ -247,16 +247,11 @@ void fxRotozoomAlpha(Inputs& in, uint16_t* buf, int ms)
         unpack(in.picture.px[i], &r, &g, &b);
         dst[3 * i] = (uint8_t)r, dst[3 * i + 1] = (uint8_t)g, dst[3 * i + 2] = (uint8_t)b;
     }
-    std::vector<uint16_t> store((size_t)kTexSize * kTexSize * 2);
-    uint8_t* texel = reinterpret_cast<uint8_t*>(store.data());
+    std::vector<uint16_t> store((size_t)kTexSize * kTexSize);
     for (int y = 0; y < kTexSize; y++)
         for (int x = 0; x < kTexSize; x++) {
-            uint8_t* p = texel + 4 * (y * kTexSize + x);
-            int r, g, b;
-            unpack(in.texture.px[y * kTexSize + x], &r, &g, &b);
             double d = std::hypot(x - 128.0, y - 128.0) / 128.0;
-            p[0] = (uint8_t)r, p[1] = (uint8_t)g, p[2] = (uint8_t)b;
-            p[3] = (uint8_t)(d > 1 ? 0 : 255 * (1 - d * d));
+            store[y * kTexSize + x] = d > 1 ? (uint16_t)PIC_KEY : in.texture.px[y * kTexSize + x];
         }
     Pic16b t = in.texture.pic();
     t.pixels = store.data();
@@ -379,7 +374,7 @@ const Effect kEffects[] = {
     {"wind", fxWind, "mod_wind a 6 b 2, start chance 5, stop chance 3, kv_srand(MS)"},
     {"pixeladd", fxPixelAdd, "pixelAdd of an orange glow moving with MS"},
     {"rotozoom", fxRotozoom, "gen_rotozoom of the texture, angle MS * 0.0005, zoom 1.2 + 0.6 sin"},
-    {"rotozoomalpha", fxRotozoomAlpha, "gen_rotozoomAlpha: the texture with a disc alpha over the picture"},
+    {"rotozoomalpha", fxRotozoomAlpha, "gen_rotozoomAlpha: the texture keyed outside a disc, over the picture"},
     {"tunnel", fxTunnel, "gen_tunnel of the texture at gTime MS, centre moving with MS"},
     {"tunnelalpha", fxTunnelAlpha, "gen_tunnelAlpha of the picture into the texture, shown by gen_tunnel"},
     {"fill", fxFill, "gen_fill of twelve rectangles moving with MS"},
