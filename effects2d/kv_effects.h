@@ -62,7 +62,7 @@ void mod_blur8b(uint8_t* plane, int16_t x0, int16_t y0, int16_t x1, int16_t y1, 
  * right, n = kv_rand() % amount - amount / 2 on a 0..255 scale; red and blue
  * get n / 8 (their 5-bit scale), green n / 4 (its 6-bit scale), both divisions
  * truncating toward zero, each field clamped to its range. One kv_rand() per
- * pixel, from the C library. Nothing happens for amount 0. */
+ * pixel. Nothing happens for amount 0. */
 void mod_noize(uint16_t* surface, int16_t x0, int16_t y0, int16_t x1, int16_t y1, uint8_t amount);
 
 /* Level stretch over the rectangle: each of red, green and blue, read on a

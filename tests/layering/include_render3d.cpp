@@ -1,0 +1,2 @@
+/* A probe of the layering: see CMakeLists.txt. */
+#include "render3d/kv_3D.h"
