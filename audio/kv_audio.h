@@ -28,8 +28,8 @@
  *
  * Everything runs on the main thread; nothing here takes a lock.
  */
-#ifndef KV_AUDIO_H
-#define KV_AUDIO_H
+#ifndef ORVEL_AUDIO_KV_AUDIO_H
+#define ORVEL_AUDIO_KV_AUDIO_H
 
 #include <cstdint>
 

@@ -13,8 +13,8 @@
  * file, and the sample block is allocated only once the file is known to
  * hold all of it.
  */
-#ifndef KV_LOADWAV_H
-#define KV_LOADWAV_H
+#ifndef ORVEL_AUDIO_KV_LOADWAV_H
+#define ORVEL_AUDIO_KV_LOADWAV_H
 
 #include <cstdint>
 

@@ -7,8 +7,8 @@
  * draws the frame for time t (milliseconds since loading finished) and tops
  * up the audio ring with music. After t passes 145000 it asks to end.
  */
-#ifndef DEMO_H
-#define DEMO_H
+#ifndef ORVEL_DEMO_DEMO_H
+#define ORVEL_DEMO_DEMO_H
 
 #include "math/kv_math.h"
 #include "modplay/modplay.h"

@@ -7,8 +7,8 @@
  * replaces the whole word; a poll that reads nothing keeps the old one.
  * Tests return -1 for true and 0 for false.
  */
-#ifndef KV_INPUT_H
-#define KV_INPUT_H
+#ifndef ORVEL_DEMO_KV_INPUT_H
+#define ORVEL_DEMO_KV_INPUT_H
 
 #include <cstdint>
 

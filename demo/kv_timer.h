@@ -6,8 +6,8 @@
  * (platform/kv_sys.h): the music plays in real time, so the scenes must
  * follow real time too.
  */
-#ifndef KV_TIMER_H
-#define KV_TIMER_H
+#ifndef ORVEL_DEMO_KV_TIMER_H
+#define ORVEL_DEMO_KV_TIMER_H
 
 extern int time_start; /* ms: clock value at the last timer_reset */
 extern int last_time;  /* ms: clock value at the last timer_elapsed, 0 at start */

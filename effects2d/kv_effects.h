@@ -22,8 +22,8 @@
  * teardown (a later call allocates them again, zero-filled). They are shared
  * by all calls: nothing here is re-entrant.
  */
-#ifndef KV_EFFECTS_H
-#define KV_EFFECTS_H
+#ifndef ORVEL_EFFECTS2D_KV_EFFECTS_H
+#define ORVEL_EFFECTS2D_KV_EFFECTS_H
 
 #include <cstdint>
 

@@ -18,8 +18,8 @@
  *
  * Suffix i: the second operand is an int; suffix f: it is a float.
  */
-#ifndef KV_MATH_H
-#define KV_MATH_H
+#ifndef ORVEL_MATH_KV_MATH_H
+#define ORVEL_MATH_KV_MATH_H
 
 #include <cstdint>
 

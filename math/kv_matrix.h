@@ -11,8 +11,8 @@
  * bcos and bsin. Every function writes through the pointer given first and
  * allocates nothing. Fixed-point sums wrap in 32 bits.
  */
-#ifndef KV_MATRIX_H
-#define KV_MATRIX_H
+#ifndef ORVEL_MATH_KV_MATRIX_H
+#define ORVEL_MATH_KV_MATRIX_H
 
 #include "math/kv_math.h"
 #include "math/kv_vector.h"

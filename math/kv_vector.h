@@ -12,8 +12,8 @@
  * normal nx, ny, nz) copies them into a local FpVec3, calls, and copies the
  * result back; records of other types are never reinterpreted as vectors.
  */
-#ifndef KV_VECTOR_H
-#define KV_VECTOR_H
+#ifndef ORVEL_MATH_KV_VECTOR_H
+#define ORVEL_MATH_KV_VECTOR_H
 
 #include "math/kv_math.h"
 

@@ -13,8 +13,8 @@
  * Entries that do nothing return 0; no entry is null except in the final row.
  * Per-effect memory lives in the channel's MODFILE_FXSTATE of the column.
  */
-#ifndef EFFECTS_H
-#define EFFECTS_H
+#ifndef ORVEL_MODPLAY_EFFECTS_H
+#define ORVEL_MODPLAY_EFFECTS_H
 
 #include "modplay/modplay.h"
 

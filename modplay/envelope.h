@@ -11,8 +11,8 @@
  * All four operations do nothing (EnvProcess returns 0) when the state, its
  * env or the envelope's enabled flag is null or zero.
  */
-#ifndef ENVELOPE_H
-#define ENVELOPE_H
+#ifndef ORVEL_MODPLAY_ENVELOPE_H
+#define ORVEL_MODPLAY_ENVELOPE_H
 
 #include "modplay/modplay.h"
 

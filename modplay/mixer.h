@@ -17,8 +17,8 @@
  * loopStart < loopEnd <= length. The mixer writes back position, forward and,
  * when a one-shot sample ends, active.
  */
-#ifndef MIXER_H
-#define MIXER_H
+#ifndef ORVEL_MODPLAY_MIXER_H
+#define ORVEL_MODPLAY_MIXER_H
 
 #include "modplay/modplay.h"
 

@@ -10,8 +10,8 @@
  * shorter than what it declares keeps empty patterns and samples cut to what
  * is there.
  */
-#ifndef MOD_H
-#define MOD_H
+#ifndef ORVEL_MODPLAY_MOD_H
+#define ORVEL_MODPLAY_MOD_H
 
 #include <cstdint>
 

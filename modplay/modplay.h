@@ -30,8 +30,8 @@
  * All operations take a MODFILE* and return 0 for success and a negative
  * value for failure; nothing throws and nothing exits.
  */
-#ifndef MODPLAY_H
-#define MODPLAY_H
+#ifndef ORVEL_MODPLAY_MODPLAY_H
+#define ORVEL_MODPLAY_MODPLAY_H
 
 #include <cstdint>
 

@@ -8,8 +8,8 @@
  * next row and order position. Notes become periods and periods become the
  * mixer's 22.10 step, in the linear or the Amiga-style period system.
  */
-#ifndef MODPLAY_CORE_H
-#define MODPLAY_CORE_H
+#ifndef ORVEL_MODPLAY_MODPLAY_CORE_H
+#define ORVEL_MODPLAY_MODPLAY_CORE_H
 
 #include "modplay/modplay.h"
 

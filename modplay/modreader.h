@@ -11,8 +11,8 @@
  * loader can decode a block whose stated size is smaller than what the file
  * holds: the window's end then counts as the end of the data.
  */
-#ifndef MODREADER_H
-#define MODREADER_H
+#ifndef ORVEL_MODPLAY_MODREADER_H
+#define ORVEL_MODPLAY_MODREADER_H
 
 #include <cstdint>
 

@@ -13,8 +13,8 @@
  * to the file's length (headers may point at the same bytes) the rest are
  * cut to nothing.
  */
-#ifndef S3M_H
-#define S3M_H
+#ifndef ORVEL_MODPLAY_S3M_H
+#define ORVEL_MODPLAY_S3M_H
 
 #include <cstdint>
 

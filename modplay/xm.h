@@ -12,8 +12,8 @@
  * safely can (cut patterns stay empty, cut samples are shortened, bad sample
  * numbers and envelope points are dropped or clamped) or is refused.
  */
-#ifndef XM_H
-#define XM_H
+#ifndef ORVEL_MODPLAY_XM_H
+#define ORVEL_MODPLAY_XM_H
 
 #include "modplay/modplay.h"
 

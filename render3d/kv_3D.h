@@ -15,8 +15,8 @@
  * 1.0 = one texel). Textures must be powers of two in both directions:
  * coordinates wrap by masking.
  */
-#ifndef KV_3D_H
-#define KV_3D_H
+#ifndef ORVEL_RENDER3D_KV_3D_H
+#define ORVEL_RENDER3D_KV_3D_H
 
 #include <cstdint>
 

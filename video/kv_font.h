@@ -11,8 +11,8 @@
  * A line feed moves it to x 0 and down by charH; a glyph moves it right by
  * charW + 1, and when it then passes x 320 it wraps to x 0, down by charH + 1.
  */
-#ifndef KV_FONT_H
-#define KV_FONT_H
+#ifndef ORVEL_VIDEO_KV_FONT_H
+#define ORVEL_VIDEO_KV_FONT_H
 
 #include "video/kv_video.h"
 

@@ -5,8 +5,8 @@
  * known by its slot number from then on; loading the same file twice fills two
  * slots. A slot is free while its pixels pointer is null.
  */
-#ifndef KV_TEXTURE_H
-#define KV_TEXTURE_H
+#ifndef ORVEL_VIDEO_KV_TEXTURE_H
+#define ORVEL_VIDEO_KV_TEXTURE_H
 
 #include "video/kv_video.h"
 

@@ -15,8 +15,8 @@
  * everywhere. They come from 24-bit TGA files (decoded with stb_image) or
  * headerless raw RGB files whose size is written in the file name.
  */
-#ifndef KV_VIDEO_H
-#define KV_VIDEO_H
+#ifndef ORVEL_VIDEO_KV_VIDEO_H
+#define ORVEL_VIDEO_KV_VIDEO_H
 
 #include <cstdint>
 

@@ -2,8 +2,8 @@
  * The desktop build on Allegro 4: a 640x480 window showing each frame doubled,
  * the keyboard as the handheld's button word, an Allegro audio stream.
  */
-#ifndef ORVEL_DESKTOP_H
-#define ORVEL_DESKTOP_H
+#ifndef ORVEL_PLATFORM_DESKTOP_DESKTOP_H
+#define ORVEL_PLATFORM_DESKTOP_DESKTOP_H
 
 struct AUDIOSTREAM;
 extern AUDIOSTREAM* sndStream; /* the audio stream, null until snd_init succeeds */

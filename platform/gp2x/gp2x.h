@@ -5,8 +5,8 @@
  * The display is used in the mode it is in (320x240 RGB565, rows of 640
  * bytes); nothing queries or sets it.
  */
-#ifndef ORVEL_GP2X_H
-#define ORVEL_GP2X_H
+#ifndef ORVEL_PLATFORM_GP2X_GP2X_H
+#define ORVEL_PLATFORM_GP2X_GP2X_H
 
 #define GP2X_FB_PATH "/dev/fb0"              /* frame buffer, mapped */
 #define GP2X_GPIO_PATH "/dev/GPIO"           /* buttons: one 32-bit word a read */

@@ -17,8 +17,8 @@
  * The device's time origin is the clock at snd_init, so a capture switches to
  * the virtual clock before snd_init.
  */
-#ifndef ORVEL_HEADLESS_H
-#define ORVEL_HEADLESS_H
+#ifndef ORVEL_PLATFORM_HEADLESS_HEADLESS_H
+#define ORVEL_PLATFORM_HEADLESS_HEADLESS_H
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 /* A 320x240 surface with guard elements on both sides, to see that an
  * operation never writes outside it (and, under the address sanitizer, that
  * it never reads outside the whole block either). */
-#ifndef ORVEL_FX_SURFACE_H
-#define ORVEL_FX_SURFACE_H
+#ifndef ORVEL_TESTS_EFFECTS2D_FX_SURFACE_H
+#define ORVEL_TESTS_EFFECTS2D_FX_SURFACE_H
 
 #include <cstdint>
 #include <vector>

@@ -12,8 +12,8 @@
  * invariant ends the run with fz_fail, which aborts so that both libFuzzer
  * and the replay runner report it with the input.
  */
-#ifndef ORVEL_FUZZ_SUPPORT_H
-#define ORVEL_FUZZ_SUPPORT_H
+#ifndef ORVEL_TESTS_FUZZ_FUZZ_SUPPORT_H
+#define ORVEL_TESTS_FUZZ_FUZZ_SUPPORT_H
 
 #include <cstddef>
 #include <cstdint>

@@ -2,8 +2,8 @@
  * The platform check's picture and sound, shared by the check program and
  * the tests that read its frames and samples back.
  */
-#ifndef ORVEL_CHECK_PATTERN_H
-#define ORVEL_CHECK_PATTERN_H
+#ifndef ORVEL_TESTS_PLATFORM_CHECK_PATTERN_H
+#define ORVEL_TESTS_PLATFORM_CHECK_PATTERN_H
 
 #include <cstdint>
 

@@ -3,8 +3,8 @@
  * output in files, waits with time limits, a private X server, and the
  * fake devices of the handheld.
  */
-#ifndef ORVEL_PROC_UTIL_H
-#define ORVEL_PROC_UTIL_H
+#ifndef ORVEL_TESTS_PLATFORM_PROC_UTIL_H
+#define ORVEL_TESTS_PLATFORM_PROC_UTIL_H
 
 #include <cstdint>
 #include <string>

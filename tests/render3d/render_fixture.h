@@ -2,8 +2,8 @@
  * Helpers of the renderer tests: objects built in memory, a texture whose
  * texels encode their own coordinates, a scanline spy, text files.
  */
-#ifndef ORVEL_RENDER_FIXTURE_H
-#define ORVEL_RENDER_FIXTURE_H
+#ifndef ORVEL_TESTS_RENDER3D_RENDER_FIXTURE_H
+#define ORVEL_TESTS_RENDER3D_RENDER_FIXTURE_H
 
 #include <cstdlib>
 #include <cstring>

@@ -1,8 +1,8 @@
 /*
  * Helpers shared by the test suites: scratch files and byte writers.
  */
-#ifndef ORVEL_TEST_SUPPORT_H
-#define ORVEL_TEST_SUPPORT_H
+#ifndef ORVEL_TESTS_SUPPORT_TEST_SUPPORT_H
+#define ORVEL_TESTS_SUPPORT_TEST_SUPPORT_H
 
 #include <cstdint>
 #include <string>

@@ -7,8 +7,8 @@
  * one-pixel drop shadow to the lower right; everything else is the magenta
  * key.
  */
-#ifndef MK_FONT8_H
-#define MK_FONT8_H
+#ifndef ORVEL_TOOLS_MKDATA_MK_FONT8_H
+#define ORVEL_TOOLS_MKDATA_MK_FONT8_H
 
 #include <cstdint>
 #include <vector>

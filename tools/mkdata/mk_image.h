@@ -9,8 +9,8 @@
  * 16-bit screen; exact black and the magenta key (255, 0, 255) are kept
  * where they mean "nothing" and "transparent", and never produced by accident.
  */
-#ifndef MK_IMAGE_H
-#define MK_IMAGE_H
+#ifndef ORVEL_TOOLS_MKDATA_MK_IMAGE_H
+#define ORVEL_TOOLS_MKDATA_MK_IMAGE_H
 
 #include <cstdint>
 #include <functional>

@@ -11,8 +11,8 @@
  * Units are the scenes' world units; each mesh is sized for the camera of
  * the scene that draws it.
  */
-#ifndef MK_MESH_H
-#define MK_MESH_H
+#ifndef ORVEL_TOOLS_MKDATA_MK_MESH_H
+#define ORVEL_TOOLS_MKDATA_MK_MESH_H
 
 #include <array>
 #include <cstdint>

@@ -7,8 +7,8 @@
  * magenta (255, 0, 255) where transparent; backdrops and textures are opaque
  * and never contain the key. Textures are powers of two.
  */
-#ifndef MK_PICTURES_H
-#define MK_PICTURES_H
+#ifndef ORVEL_TOOLS_MKDATA_MK_PICTURES_H
+#define ORVEL_TOOLS_MKDATA_MK_PICTURES_H
 
 #include <string>
 #include <vector>

@@ -3,8 +3,8 @@
  * data set is the same bytes on every run and machine. Never the C library's
  * rand.
  */
-#ifndef MK_RNG_H
-#define MK_RNG_H
+#ifndef ORVEL_TOOLS_MKDATA_MK_RNG_H
+#define ORVEL_TOOLS_MKDATA_MK_RNG_H
 
 #include <cstdint>
 

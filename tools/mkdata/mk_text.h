@@ -4,8 +4,8 @@
  * rendered unhinted at fractional pen positions into coverage masks; the same
  * FreeType and font files give the same bytes.
  */
-#ifndef MK_TEXT_H
-#define MK_TEXT_H
+#ifndef ORVEL_TOOLS_MKDATA_MK_TEXT_H
+#define ORVEL_TOOLS_MKDATA_MK_TEXT_H
 
 #include <string>
 

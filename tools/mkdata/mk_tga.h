@@ -5,8 +5,8 @@
  * origin; run-length encoded ones (image type 10) top row first, so the data
  * set exercises both decoders and both vertical origins.
  */
-#ifndef MK_TGA_H
-#define MK_TGA_H
+#ifndef ORVEL_TOOLS_MKDATA_MK_TGA_H
+#define ORVEL_TOOLS_MKDATA_MK_TGA_H
 
 #include <cstdint>
 #include <string>

@@ -11,8 +11,8 @@
  * row at the header's speed and tempo. A tempo command goes into every row
  * whose tempo differs from the row played before it.
  */
-#ifndef ORVEL_SONG_ARRANGEMENT_H
-#define ORVEL_SONG_ARRANGEMENT_H
+#ifndef ORVEL_TOOLS_SONG_ARRANGEMENT_H
+#define ORVEL_TOOLS_SONG_ARRANGEMENT_H
 
 #include <vector>
 

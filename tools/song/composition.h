@@ -13,8 +13,8 @@
  * The key is A minor (dorian in the grooves), sixteenth notes on rows, the
  * rhythm section swung by a tick on the off-beat sixteenths.
  */
-#ifndef ORVEL_SONG_COMPOSITION_H
-#define ORVEL_SONG_COMPOSITION_H
+#ifndef ORVEL_TOOLS_SONG_COMPOSITION_H
+#define ORVEL_TOOLS_SONG_COMPOSITION_H
 
 #include <vector>
 

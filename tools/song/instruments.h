@@ -10,8 +10,8 @@
  * sounds end in a seamless loop (forward, or ping-pong for the pad) shaped
  * by volume envelopes with sustain or loop points and a fade-out.
  */
-#ifndef ORVEL_SONG_INSTRUMENTS_H
-#define ORVEL_SONG_INSTRUMENTS_H
+#ifndef ORVEL_TOOLS_SONG_INSTRUMENTS_H
+#define ORVEL_TOOLS_SONG_INSTRUMENTS_H
 
 #include <vector>
 

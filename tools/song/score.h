@@ -11,8 +11,8 @@
  *
  * Notes are note indices: 0 = C-0, 12 per octave, 57 = A-4 (440 Hz).
  */
-#ifndef ORVEL_SONG_SCORE_H
-#define ORVEL_SONG_SCORE_H
+#ifndef ORVEL_TOOLS_SONG_SCORE_H
+#define ORVEL_TOOLS_SONG_SCORE_H
 
 #include <string>
 #include <vector>

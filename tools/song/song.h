@@ -5,8 +5,8 @@
  * own seeded random generator, so the file is the same bytes on every run and
  * machine.
  */
-#ifndef ORVEL_SONG_H
-#define ORVEL_SONG_H
+#ifndef ORVEL_TOOLS_SONG_SONG_H
+#define ORVEL_TOOLS_SONG_SONG_H
 
 #include <cstdint>
 #include <string>

@@ -12,8 +12,8 @@
  * sample; tune() sets a sample's relative note and finetune so that every
  * note plays at its equal-tempered pitch (A-4, note index 57, at 440 Hz).
  */
-#ifndef ORVEL_SONG_SYNTH_H
-#define ORVEL_SONG_SYNTH_H
+#ifndef ORVEL_TOOLS_SONG_SYNTH_H
+#define ORVEL_TOOLS_SONG_SYNTH_H
 
 #include <cstdint>
 #include <functional>

@@ -13,8 +13,8 @@
  * Notes in cells use the file's numbering: 0 none, 1 = C-0 ... 96 = B-7,
  * 97 key off (xmw::note() builds them from a name like "C-4").
  */
-#ifndef XMWRITER_H
-#define XMWRITER_H
+#ifndef ORVEL_TOOLS_XMWRITER_XMWRITER_H
+#define ORVEL_TOOLS_XMWRITER_XMWRITER_H
 
 #include <cstdint>
 #include <string>
