@@ -615,7 +615,7 @@ void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
     /* The position term makes the density vary in bands of 128 pixels along
      * the screen. It is the pixel's index in the target, not its address, so
      * the stipple is the same wherever the back buffer was allocated. */
-    unsigned band = (unsigned)((pixel - rTarget) >> 7);
+    unsigned band = (unsigned)(((uintptr_t)pixel - (uintptr_t)rTarget) >> 8);
     if ((unsigned)kv_rand() & (unsigned)sh_noise & band) {
         *pixel = (uint16_t)colour;
         *zentry = z;

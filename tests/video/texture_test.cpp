@@ -36,8 +36,11 @@ TEST_F(Textures, LoadsFillSlotsInOrderAndReuseTheLowestFreeOne)
     EXPECT_EQ(tex[3].width, 2);
     EXPECT_EQ(tex[3].height, 4);
     EXPECT_EQ(loadRawTex(file.c_str()), 10);
-    killTex(-1); /* out of range: ignored */
+    killTex(-1); /* out of range: ignored, every slot keeps its picture */
     killTex(64);
+    for (int i = 0; i <= 10; i++)
+        EXPECT_NE(tex[i].pixels, nullptr) << i;
+    EXPECT_EQ(findFreeTex(), 11);
 }
 
 TEST_F(Textures, AFullTableRefusesWithoutLoading)
@@ -59,7 +62,11 @@ TEST_F(Textures, AFailedLoadReturnsMinusOneAndKeepsTheSlotFree)
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(findFreeTex(), 0);
     EXPECT_EQ(loadRawTex(file.c_str()), 0);
+    /* the reserved mipmap call leaves the slot's picture as it is */
+    const uint16_t* px = tex[0].pixels;
     makeMipmap(0);
+    EXPECT_EQ(tex[0].pixels, px);
+    EXPECT_EQ(tex[0].width, 4);
 }
 
 } // namespace
