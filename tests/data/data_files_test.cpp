@@ -58,21 +58,6 @@ const char* const OTHER_FILES[] = {"kkube.bof", "fractalkube.bof", "fractalkube2
                                    "tunnel.bof", "ship.bof", "botrun.baf", "greetground.bof",
                                    "grt.baf", "bll4.bof", "fnt/font480x8.raw", "funkyloo.xm"};
 
-std::string run(const std::string& cmd, int* status)
-{
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) {
-        *status = -1;
-        return out;
-    }
-    char buf[256];
-    while (fgets(buf, sizeof buf, p))
-        out += buf;
-    *status = pclose(p);
-    return out;
-}
-
 TEST(DataFiles, EveryFileTheDemoLoadsExists)
 {
     for (const Expected& e : PICTURES)
@@ -116,7 +101,7 @@ TEST(DataFiles, ImageMagickReadsEveryPictureWithTheSameSize)
         GTEST_SKIP() << "ImageMagick's identify is not installed";
     for (const Expected& e : PICTURES) {
         int status = 0;
-        std::string out = run("/usr/bin/identify -format '%w %h' '" + DATA + "/" + e.name + "' 2>&1", &status);
+        std::string out = ts::run("/usr/bin/identify -format '%w %h' '" + DATA + "/" + e.name + "' 2>&1", &status);
         EXPECT_EQ(status, 0) << e.name << ": " << out;
         EXPECT_EQ(out, std::to_string(e.w) + " " + std::to_string(e.h)) << e.name;
     }
@@ -208,9 +193,9 @@ TEST(DataTool, TwoRunsWriteIdenticalBytes)
 {
     std::string a = ts::makeTempDir("mkdata_a"), b = ts::makeTempDir("mkdata_b");
     int status = 0;
-    run(std::string(MKDATA) + " " + a + " >/dev/null", &status);
+    ts::run(std::string(MKDATA) + " " + a + " >/dev/null", &status);
     ASSERT_EQ(status, 0);
-    run(std::string(MKDATA) + " " + b + " >/dev/null", &status);
+    ts::run(std::string(MKDATA) + " " + b + " >/dev/null", &status);
     ASSERT_EQ(status, 0);
     size_t files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(a)) {
@@ -228,13 +213,13 @@ TEST(DataTool, TwoRunsWriteIdenticalBytes)
 TEST(DataTool, RefusesBadArgumentsAndUnwritableFolders)
 {
     int status = 0;
-    run(std::string(MKDATA) + " 2>/dev/null", &status);
+    ts::run(std::string(MKDATA) + " 2>/dev/null", &status);
     EXPECT_EQ(WEXITSTATUS(status), 2);
-    run(std::string(MKDATA) + " a b 2>/dev/null", &status);
+    ts::run(std::string(MKDATA) + " a b 2>/dev/null", &status);
     EXPECT_EQ(WEXITSTATUS(status), 2);
     std::string dir = ts::makeTempDir("mkdata_ro");
     ts::writeText(dir + "/file", "not a folder");
-    std::string out = run(std::string(MKDATA) + " " + dir + "/file/data 2>&1", &status);
+    std::string out = ts::run(std::string(MKDATA) + " " + dir + "/file/data 2>&1", &status);
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_NE(out.find("orvel-mkdata: "), std::string::npos) << out;
     ts::removeTree(dir);

@@ -1,11 +1,13 @@
-/* Fault runs of the demo: orvel-capture plays the whole timeline from a
- * copy of the data set that is missing, cut short or replaced in one way
- * or another. Every run must complete the timeline at a low capture rate,
- * print the loaders' messages for what is wrong and exit 0; in a sanitizer
- * build a leak or a bad access makes it fail as well.
+/* Fault runs of the demo with a copy of the data set that is missing, cut
+ * short or replaced in one way or another. Each damaged set is loaded with
+ * demo_load, drawn for one frame of every row of the running order (every
+ * scene with every caption it shows) and freed with demo_kill, in this
+ * process: the loaders must print their messages for what is wrong, and in
+ * a sanitizer build a leak or a bad access fails the run. One whole run of
+ * orvel-capture over the intact set checks the program from end to end.
  *
- * The runs damage a copy of the real data set (./data, written by
- * orvel-mkdata during the build) and skip while it is absent. */
+ * The runs damage a copy of the real data set (the build tree's data/,
+ * written by orvel-mkdata) and skip while it is absent. */
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +17,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "demo/demo.h"
+#include "demo/kv_input.h"
+#include "platform/headless/headless.h"
 #include "tests/modplay/modwriter.h"
 #include "tests/modplay/s3mwriter.h"
 #include "tests/platform/proc_util.h"
@@ -45,11 +50,6 @@ std::vector<std::string> dataFiles()
     for (const std::string& f : ts::filesUnder(kData))
         files.push_back(fs::relative(f, kData).string());
     return files;
-}
-
-bool endsWith(const std::string& s, const std::string& tail)
-{
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 struct Faults : ::testing::Test {
@@ -117,6 +117,54 @@ struct Faults : ::testing::Test {
         EXPECT_EQ(r.frames, kTimelineMs * kFps / 1000 + 2) << what << ":\n" << r.out;
         EXPECT_GE((long long)r.audio.size() / 2, kTimelineMs * 22050 / 1000) << what;
     }
+
+    /* demo_load, the first frame of every row of the running order, and
+     * demo_kill, on the headless platform in the working folder: what the
+     * loaders printed, the frames shown and the audio the device took. */
+    CaptureRun window()
+    {
+        CaptureRun r;
+        std::string cwd = fs::current_path().string();
+        fs::current_path(dir);
+        headless_setClock(0); /* virtual before the audio opens */
+        headless_setSoundSink(collect, &r.audio);
+        long before = headless_frameCount();
+        testing::internal::CaptureStdout();
+        int ok = scr_init() != nullptr;
+        ok = kb_init() == 0 && ok;
+        ok = demo_load() && ok;
+        unsigned first = 0;
+        for (int i = 0; i < DEMO_ROWS; i++) {
+            headless_setClock((int)first);
+            demo_update((int)first);
+            first = demo_rows()[i].upTo + 1;
+        }
+        demo_kill();
+        scr_exit();
+        kb_exit();
+        fflush(stdout);
+        r.out = testing::internal::GetCapturedStdout();
+        headless_setSoundSink(nullptr, nullptr);
+        fs::current_path(cwd);
+        r.status = ok ? 0 : 1;
+        r.frames = headless_frameCount() - before;
+        return r;
+    }
+    static void collect(const int16_t* samples, int count, void* user)
+    {
+        auto* audio = (std::vector<int16_t>*)user;
+        audio->insert(audio->end(), samples, samples + count);
+    }
+
+    /* A window run drew every row and the device took audio all along:
+     * every row lasts longer than the ring (65536 samples, 1.49 s), so each
+     * frame after the first hands over a whole ring. */
+    void expectWindow(const CaptureRun& r, const std::string& what)
+    {
+        EXPECT_EQ(r.status, 0) << what << ":\n" << r.out;
+        EXPECT_GE(r.frames, DEMO_ROWS) << what; /* the loading screen's flips come first */
+        EXPECT_GE((long long)r.audio.size(), (DEMO_ROWS - 1) * 65536LL) << what;
+    }
 };
 
 bool silent(const std::vector<int16_t>& audio)
@@ -151,8 +199,8 @@ TEST_F(Faults, TheIntactDataSetPlaysWithoutAMessage)
 
 TEST_F(Faults, WithoutTheDataFolderEveryLoaderSaysSo)
 {
-    CaptureRun r = capture(); /* no data/ at all */
-    expectCompleted(r, "no data folder");
+    CaptureRun r = window(); /* no data/ at all */
+    expectWindow(r, "no data folder");
     EXPECT_NE(r.out.find("EEEEEEEEEEEK!!!     file not found!!"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("COULD NOT LOAD MUSIC MODULE!"), std::string::npos) << r.out;
     EXPECT_TRUE(silent(r.audio));
@@ -162,13 +210,13 @@ TEST_F(Faults, EachFileMissingInTurn)
 {
     for (const std::string& f : files) {
         stage(f);
-        CaptureRun r = capture();
-        expectCompleted(r, "without " + f);
+        CaptureRun r = window();
+        expectWindow(r, "without " + f);
         /* .bof files say it on the loading screen, the others on standard
          * output */
-        if (endsWith(f, ".xm")) {
+        if (ts::endsWith(f, ".xm")) {
             EXPECT_NE(r.out.find("COULD NOT LOAD MUSIC MODULE!"), std::string::npos) << f << ":\n" << r.out;
-        } else if (!endsWith(f, ".bof")) {
+        } else if (!ts::endsWith(f, ".bof")) {
             EXPECT_NE(r.out.find("file not found"), std::string::npos) << f << ":\n" << r.out;
         }
     }
@@ -181,8 +229,8 @@ TEST_F(Faults, EachFileCutToHalf)
         std::vector<uint8_t> b = ts::readFile(kData + "/" + f);
         b.resize(b.size() / 2);
         replace(f, b);
-        CaptureRun r = capture();
-        expectCompleted(r, "half of " + f);
+        CaptureRun r = window();
+        expectWindow(r, "half of " + f);
         /* a raw picture cut in half loads black where it ends; a plain TGA
          * cut in half is refused, a run-length one may still hold enough
          * runs for its size and then decodes as far as it goes */
@@ -201,8 +249,8 @@ TEST_F(Faults, TheSongReplacedByAModAndByAnS3mPlaysThem)
     m.patterns[0].at(0, 0).instrument = 1;
     stage();
     replace(song, modw::write(m));
-    CaptureRun r = capture();
-    expectCompleted(r, "a MOD as the song");
+    CaptureRun r = window();
+    expectWindow(r, "a MOD as the song");
     EXPECT_EQ(r.out.find("COULD NOT LOAD MUSIC MODULE!"), std::string::npos) << r.out;
     EXPECT_FALSE(silent(r.audio));
 
@@ -216,8 +264,8 @@ TEST_F(Faults, TheSongReplacedByAModAndByAnS3mPlaysThem)
     s.patterns[0].rows[0].push_back(e);
     stage();
     replace(song, s3mw::write(s));
-    r = capture();
-    expectCompleted(r, "an S3M as the song");
+    r = window();
+    expectWindow(r, "an S3M as the song");
     EXPECT_EQ(r.out.find("COULD NOT LOAD MUSIC MODULE!"), std::string::npos) << r.out;
     EXPECT_FALSE(silent(r.audio));
 }
@@ -230,8 +278,8 @@ TEST_F(Faults, TheSongReplacedByGarbageIsRefusedAndTheDemoPlaysOn)
         b = (uint8_t)rng();
     stage();
     replace("funkyloo.xm", junk);
-    CaptureRun r = capture();
-    expectCompleted(r, "garbage as the song");
+    CaptureRun r = window();
+    expectWindow(r, "garbage as the song");
     EXPECT_NE(r.out.find("COULD NOT LOAD MUSIC MODULE!"), std::string::npos) << r.out;
     EXPECT_TRUE(silent(r.audio));
 }
@@ -245,8 +293,8 @@ TEST_F(Faults, APictureReplacedByOnePixel)
     for (const char* p : kPictures) {
         stage();
         replace(p, plainTga(1, 1));
-        CaptureRun r = capture();
-        expectCompleted(r, std::string("1x1 ") + p);
+        CaptureRun r = window();
+        expectWindow(r, std::string("1x1 ") + p);
     }
 }
 
@@ -256,8 +304,8 @@ TEST_F(Faults, APictureReplacedBy4096x4096)
     for (const char* p : kPictures) {
         stage();
         replace(p, huge);
-        CaptureRun r = capture();
-        expectCompleted(r, std::string("4096x4096 ") + p);
+        CaptureRun r = window();
+        expectWindow(r, std::string("4096x4096 ") + p);
         EXPECT_EQ(r.out.find("EEEEEEEEEEEK"), std::string::npos) << p << ":\n" << r.out;
     }
 }

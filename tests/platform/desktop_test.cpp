@@ -32,21 +32,15 @@ int badPixels(const pu::Shot& s, const uint16_t* back)
     return bad;
 }
 
-struct Desktop : ::testing::Test {
-    pu::XServer x;
-    std::string tmp, out, err, cfgDir;
+struct Desktop : pu::XTest {
+    std::string out, err, cfgDir;
     std::vector<std::string> env;
-    pid_t pid = -1;
 
     void SetUp() override
     {
-        std::string why;
-        for (const char* tool : {"xdotool", "xwd"})
-            if (!pu::haveTool(tool))
-                GTEST_SKIP() << tool << " is not installed (Debian xdotool, x11-apps)";
-        if (!pu::startX(&x, &why))
-            GTEST_SKIP() << why << " (Debian xvfb)";
-        tmp = ts::makeTempDir("desktop");
+        setUpX("desktop");
+        if (IsSkipped())
+            return;
         out = tmp + "/out.txt";
         err = tmp + "/err.txt";
         cfgDir = tmp + "/cfg";
@@ -54,14 +48,6 @@ struct Desktop : ::testing::Test {
         /* no Allegro configuration but ours: none from the home directory */
         env = {"DISPLAY=" + x.display, "ALLEGRO=" + cfgDir, "HOME=" + tmp,
                std::string("LSAN_OPTIONS=") + ORVEL_LSAN_ALLEGRO};
-    }
-    void TearDown() override
-    {
-        if (pid > 0)
-            pu::stop(pid);
-        pu::stopX(&x);
-        if (!HasFailure() && !tmp.empty())
-            ts::removeTree(tmp);
     }
     void start(const std::vector<std::string>& args)
     {

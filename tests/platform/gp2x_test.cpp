@@ -131,7 +131,7 @@ TEST(Gp2xOss, RequestNumbersFollowTheIoctlEncoding)
 
 TEST(Gp2xUnderQemu, DrawsPlaysQuitsOnStartAndHandsOverToTheMenu)
 {
-    if (!pu::haveTool("qemu-arm"))
+    if (!ts::haveTool("qemu-arm"))
         GTEST_SKIP() << "qemu-arm (Debian qemu-user) is not installed";
     std::string bin = armCheckPath();
     if (access(bin.c_str(), X_OK) != 0)
@@ -173,7 +173,7 @@ TEST(Gp2xUnderQemu, DrawsPlaysQuitsOnStartAndHandsOverToTheMenu)
 
 TEST(Gp2xUnderQemu, MissingDevicesSkipTheLoopButStillHandOver)
 {
-    if (!pu::haveTool("qemu-arm"))
+    if (!ts::haveTool("qemu-arm"))
         GTEST_SKIP() << "qemu-arm (Debian qemu-user) is not installed";
     std::string bin = armCheckPath();
     if (access(bin.c_str(), X_OK) != 0)
@@ -199,7 +199,7 @@ TEST(Gp2xNative, RunsOnFakeDevicesMountedOverDevAndStartsTheMenu)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to mount the fake devices over /dev";
-    if (!pu::haveTool("unshare"))
+    if (!ts::haveTool("unshare"))
         GTEST_SKIP() << "unshare (util-linux) is not installed";
 
     std::string tmp = ts::makeTempDir("native");

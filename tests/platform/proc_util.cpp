@@ -18,19 +18,6 @@
 
 namespace pu {
 
-bool haveTool(const std::string& name)
-{
-    const char* path = getenv("PATH");
-    std::stringstream ss(path ? path : "/usr/bin:/bin");
-    std::string dir;
-    while (std::getline(ss, dir, ':')) {
-        std::string p = (dir.empty() ? "." : dir) + "/" + name;
-        if (access(p.c_str(), X_OK) == 0)
-            return true;
-    }
-    return false;
-}
-
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
             const std::string& outPath, const std::string& errPath)
 {
@@ -173,7 +160,7 @@ void sleepMs(int ms)
 
 bool startX(XServer* x, std::string* why)
 {
-    if (!haveTool("Xvfb")) {
+    if (!ts::haveTool("Xvfb")) {
         *why = "Xvfb is not installed";
         return false;
     }
@@ -277,6 +264,26 @@ bool readXwd(const std::string& path, Shot* s)
             o[2] = channel(v, bmask);
         }
     return true;
+}
+
+void XTest::setUpX(const char* tag)
+{
+    for (const char* tool : {"xdotool", "xwd"})
+        if (!ts::haveTool(tool))
+            GTEST_SKIP() << tool << " is not installed (Debian xdotool, x11-apps)";
+    std::string why;
+    if (!startX(&x, &why))
+        GTEST_SKIP() << why << " (Debian xvfb)";
+    tmp = ts::makeTempDir(tag);
+}
+
+void XTest::TearDown()
+{
+    if (pid > 0)
+        stop(pid);
+    stopX(&x);
+    if (!HasFailure() && !tmp.empty())
+        ts::removeTree(tmp);
 }
 
 } // namespace pu

@@ -7,14 +7,12 @@
 #define ORVEL_TESTS_PLATFORM_PROC_UTIL_H
 
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 namespace pu {
-
-/* True when `name` is an executable on PATH. */
-bool haveTool(const std::string& name);
 
 /* Starts argv[0] (searched on PATH) with stdin from /dev/null and stdout and
  * stderr into the given files. env entries "KEY=VALUE" are set, bare "KEY"
@@ -61,6 +59,18 @@ struct XServer {
 /* Starts Xvfb with one 800x600 24-bit screen. Returns false with a reason. */
 bool startX(XServer* x, std::string* why);
 void stopX(XServer* x);
+
+/* A test with a private X server, a scratch folder and at most one child
+ * program. setUpX (from SetUp) skips the test with the reason when Xvfb,
+ * xdotool or xwd is missing; TearDown stops the child if it still runs,
+ * then the server, and removes the scratch folder unless the test failed. */
+struct XTest : ::testing::Test {
+    XServer x;
+    std::string tmp; /* scratch folder, "" until setUpX */
+    pid_t pid = -1;  /* the child program, -1 for none */
+    void setUpX(const char* tag);
+    void TearDown() override;
+};
 
 /* One window dump (xwd format) as 8-bit R, G, B per pixel. */
 struct Shot {

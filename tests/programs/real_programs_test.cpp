@@ -80,28 +80,8 @@ int mismatches(const pu::Shot& s, const Pic16b& pic, int dx, int y0, int y1)
     return bad;
 }
 
-struct Desktop : ::testing::Test {
-    pu::XServer x;
-    std::string tmp;
-    pid_t pid = -1;
-    void SetUp() override
-    {
-        for (const char* tool : {"xdotool", "xwd"})
-            if (!pu::haveTool(tool))
-                GTEST_SKIP() << tool << " is not installed (Debian xdotool, x11-apps)";
-        std::string why;
-        if (!pu::startX(&x, &why))
-            GTEST_SKIP() << why << " (Debian xvfb)";
-        tmp = ts::makeTempDir("orvelwin");
-    }
-    void TearDown() override
-    {
-        if (pid > 0)
-            pu::stop(pid);
-        pu::stopX(&x);
-        if (!HasFailure() && !tmp.empty())
-            ts::removeTree(tmp);
-    }
+struct Desktop : pu::XTest {
+    void SetUp() override { setUpX("orvelwin"); }
     std::string xrun(const std::vector<std::string>& argv)
     {
         std::string o = tmp + "/xrun.txt";
@@ -175,7 +155,7 @@ TEST_F(Desktop, LoadingScreenThenTheFirstTitleThenEscapeQuits)
 
 TEST(Handheld, RunsUnderQemuIntoFakeDevicesAndQuitsOnStart)
 {
-    if (!pu::haveTool("qemu-arm"))
+    if (!ts::haveTool("qemu-arm"))
         GTEST_SKIP() << "qemu-arm (Debian qemu-user) is not installed";
     std::string bin = ORVEL_ARM_BUILD_DIR "/Orvel_gp2x";
     if (access(bin.c_str(), X_OK))

@@ -5,9 +5,47 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 namespace ts {
+
+std::string run(const std::string& cmd, int* status)
+{
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) {
+        if (status)
+            *status = -1;
+        return out;
+    }
+    char buf[256];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    int st = pclose(p);
+    if (status)
+        *status = st;
+    return out;
+}
+
+bool haveTool(const std::string& name)
+{
+    const char* path = getenv("PATH");
+    std::stringstream ss(path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(ss, dir, ':')) {
+        std::string p = (dir.empty() ? "." : dir) + "/" + name;
+        if (access(p.c_str(), X_OK) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool endsWith(const std::string& s, const std::string& tail)
+{
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
 
 std::string makeTempDir(const std::string& tag)
 {

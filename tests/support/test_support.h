@@ -24,6 +24,16 @@ std::vector<uint8_t> readFile(const std::string& path);
  * sorted; none when dir cannot be read. */
 std::vector<std::string> filesUnder(const std::string& dir);
 
+/* Runs a shell command; returns what it wrote on standard output. *status
+ * (when given) gets the wait status of pclose, -1 when it could not start. */
+std::string run(const std::string& cmd, int* status = nullptr);
+
+/* True when `name` is an executable on PATH. */
+bool haveTool(const std::string& name);
+
+/* True when s ends with tail. */
+bool endsWith(const std::string& s, const std::string& tail);
+
 /* Little-endian appenders for building file images by hand. */
 void put8(std::vector<uint8_t>& b, unsigned v);
 void put16le(std::vector<uint8_t>& b, unsigned v);

@@ -220,10 +220,6 @@ struct ToolWav : Wav {
             pcm.push_back((int16_t)((i * 7919) % 65536 - 32768));
         raw = write("in.raw", samples16(pcm));
     }
-    static bool have(const char* tool)
-    {
-        return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-    }
     std::string run(const std::string& cmd, const std::string& out)
     {
         EXPECT_EQ(std::system((cmd + " >/dev/null 2>&1").c_str()), 0) << cmd;
@@ -238,7 +234,7 @@ struct ToolWav : Wav {
 
 TEST_F(ToolWav, SoxMonoAndStereoMatchTheSamples)
 {
-    if (!have("sox"))
+    if (!ts::haveTool("sox"))
         GTEST_SKIP() << "sox is not installed (scripts/install-deps installs it)";
     EXPECT_EQ(load(sox("-c 1", "mono.wav")), pcm);
     std::vector<int16_t> mixed;
@@ -249,7 +245,7 @@ TEST_F(ToolWav, SoxMonoAndStereoMatchTheSamples)
 
 TEST_F(ToolWav, SoxFormatsThatAreNot16BitPcmAreRefused)
 {
-    if (!have("sox"))
+    if (!ts::haveTool("sox"))
         GTEST_SKIP() << "sox is not installed (scripts/install-deps installs it)";
     std::string out = dir + "/8.wav";
     EXPECT_EQ(code(run("sox -t raw -r 22050 -e signed -b 16 -c 1 '" + raw + "' -b 8 '" + out + "'", out)),
@@ -265,7 +261,7 @@ TEST_F(ToolWav, SoxFormatsThatAreNot16BitPcmAreRefused)
  * format and the data. */
 TEST_F(ToolWav, FfmpegFileWithAListChunkMatchesTheSamples)
 {
-    if (!have("ffmpeg"))
+    if (!ts::haveTool("ffmpeg"))
         GTEST_SKIP() << "ffmpeg is not installed (scripts/install-deps installs it)";
     std::string out = dir + "/list.wav";
     run("ffmpeg -v error -y -f s16le -ar 22050 -ac 1 -i '" + raw + "' -c:a pcm_s16le '" + out + "'", out);
