@@ -24,6 +24,7 @@ uint8_t scr8b[SCR_PIXELS]; /* ribbon intensity plane, 320x240 bytes 0..255 */
 /* Constant: the loaders' two standard messages (kv_video.h). */
 const char kv_msgNotFound[] = "EEEEEEEEEEEK!!!     file not found!!";
 const char kv_msgNoMem[] = "EEEEEEEEEEEK!!!     not nuff mem!!";
+static const char tgaRefused[] = "%s: not a readable TGA (%s)\n"; /* path, reason */
 
 /* ---- Screen -------------------------------------------------------------- */
 
@@ -286,7 +287,7 @@ void loadTGA16b(const char* path, Pic16b* pic)
 
     int w = 0, h = 0, comp = 0;
     if (!stbi_info_from_file(f, &w, &h, &comp)) {
-        printf("%s: not a readable TGA (%s)\n", path, stbi_failure_reason());
+        printf(tgaRefused, path, stbi_failure_reason());
         fclose(f);
         return;
     }
@@ -299,14 +300,14 @@ void loadTGA16b(const char* path, Pic16b* pic)
      * after allocating the whole picture: a small file must not make us
      * allocate for a large one. */
     if (headLen < sizeof head || (fileLen >= 0 && fileLen < tga_minBytes(head, (long long)w * h))) {
-        printf("%s: not a readable TGA (file too short for its size)\n", path);
+        printf(tgaRefused, path, "file too short for its size");
         fclose(f);
         return;
     }
     unsigned char* rgb = stbi_load_from_file(f, &w, &h, &comp, 3);
     fclose(f);
     if (!rgb) {
-        printf("%s: not a readable TGA (%s)\n", path, stbi_failure_reason());
+        printf(tgaRefused, path, stbi_failure_reason());
         return;
     }
     uint16_t* px = pic_alloc(w, h);
