@@ -62,7 +62,7 @@ struct Desktop : pu::XTest {
     std::string xrun(const std::vector<std::string>& argv)
     {
         std::string o = tmp + "/xrun.txt";
-        int code = pu::run(argv, {"DISPLAY=" + x.display}, o, tmp + "/xrun.err", 15000);
+        int code = pu::run(argv, {"DISPLAY=" + x.display}, o, tmp + "/xrun.err", 60000);
         EXPECT_EQ(code, 0) << argv[0] << ": " << pu::readText(tmp + "/xrun.err");
         return pu::readText(o);
     }
@@ -71,7 +71,7 @@ struct Desktop : pu::XTest {
     {
         xrun({"xdotool", "keydown", "Escape"});
         EXPECT_TRUE(pu::waitForText(out, "check: buttons 0x00100", 10000, pid)) << pu::readText(out);
-        EXPECT_EQ(pu::waitExit(pid, 15000), 0) << pu::readText(out) << pu::readText(err);
+        EXPECT_EQ(pu::waitExit(pid, 60000), 0) << pu::readText(out) << pu::readText(err);
         pid = -1;
         xrun({"xdotool", "keyup", "Escape"});
     }
@@ -190,7 +190,7 @@ TEST_F(Desktop, WithoutASoundDeviceItRunsOnSilently)
 TEST_F(Desktop, WithoutADisplayItSaysSoAndLeavesCleanly)
 {
     env[0] = "DISPLAY"; /* removed */
-    int code = pu::run({ORVEL_CHECK_WIN}, env, out, err, 20000);
+    int code = pu::run({ORVEL_CHECK_WIN}, env, out, err, 60000);
     std::string text = pu::readText(out);
     EXPECT_EQ(code, 0) << text << pu::readText(err);
     EXPECT_NE(text.find("no display found"), std::string::npos) << text;

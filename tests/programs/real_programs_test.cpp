@@ -85,7 +85,7 @@ struct Desktop : pu::XTest {
     std::string xrun(const std::vector<std::string>& argv)
     {
         std::string o = tmp + "/xrun.txt";
-        int code = pu::run(argv, {"DISPLAY=" + x.display}, o, tmp + "/xrun.err", 15000);
+        int code = pu::run(argv, {"DISPLAY=" + x.display}, o, tmp + "/xrun.err", 60000);
         EXPECT_EQ(code, 0) << argv[0] << ": " << pu::readText(tmp + "/xrun.err");
         return pu::readText(o);
     }
@@ -146,7 +146,7 @@ TEST_F(Desktop, LoadingScreenThenTheFirstTitleThenEscapeQuits)
     /* Escape is start: the program ends (within a frame or two; the leak
      * check at the exit of a sanitizer build adds seconds). */
     xrun({"xdotool", "keydown", "Escape"});
-    int code = pu::waitExit(pid, 15000);
+    int code = pu::waitExit(pid, 60000);
     xrun({"xdotool", "keyup", "Escape"});
     EXPECT_EQ(code, 0) << pu::readText(out) << pu::readText(err);
     if (code >= 0)
