@@ -139,21 +139,37 @@ TEST_F(DataScenes, DeformedBallStaysInView)
     }
 }
 
-TEST_F(DataScenes, TunnelFillsTheScreenAndTheShipFliesThrough)
+/* Every 100 ms of the tunnel scene as the demo draws it: the wall fills the
+ * view, and the ship's projected box keeps at least 40 pixels on its longer
+ * side and 1000 square pixels on screen, whether it sits at the left edge at
+ * the start or far down the tube at the end. The one exception is the pass:
+ * the ship's origin reaches the eye's z of 50 at t = 10000 (116453 ms) and
+ * the ship is then beside or behind the eye until the scene jumps back to
+ * t = 0 at 119133 ms; that stretch must stay within those bounds. */
+TEST_F(DataScenes, TunnelShipReadsAllThroughTheSceneButWhileItPassesTheEye)
 {
-    int shipSeen = 0;
-    for (int t : {0, 2000, 4000, 6000, 8000, 9500, 12679, -1000, -5000, -10138}) {
-        part_tunnel(t);
-        EXPECT_GT(coverage(0), 0.9f) << "t " << t << ": the tunnel wall should fill the view";
+    int passFirst = -1, passLast = -1;
+    for (unsigned ms = 103932; ms <= 124202; ms += 100) {
+        DemoCall c;
+        demo_timeline(ms, &c);
+        ASSERT_EQ(c.scene, SCENE_TUNNEL) << ms;
+        demo_runScene(&c);
+        EXPECT_GT(coverage(0), 0.9f) << ms << ": the tunnel wall should fill the view";
         Box b = screenBox(shp);
-        bool onScreen = b.x1 > 0.0f && b.x0 < 320.0f && b.y1 > 0.0f && b.y0 < 240.0f && b.behind == 0;
-        if (onScreen) {
-            shipSeen++;
-            EXPECT_GT(b.w(), 8.0f) << t;
-            EXPECT_LT(b.w(), 320.0f) << t;
+        float w = std::min(b.x1, 320.0f) - std::max(b.x0, 0.0f), h = std::min(b.y1, 240.0f) - std::max(b.y0, 0.0f);
+        if (b.behind > 0 || w <= 0.0f || h <= 0.0f) {
+            if (passFirst < 0)
+                passFirst = (int)ms;
+            EXPECT_TRUE(passLast < 0 || passLast == (int)ms - 100) << ms << ": the ship leaves the view twice";
+            passLast = (int)ms;
+            continue;
         }
+        EXPECT_GE(std::max(w, h), 40.0f) << ms << ": " << b.x0 << ".." << b.x1 << ", " << b.y0 << ".." << b.y1;
+        EXPECT_GE(w * h, 1000.0f) << ms << ": " << b.x0 << ".." << b.x1 << ", " << b.y0 << ".." << b.y1;
     }
-    EXPECT_GE(shipSeen, 5);
+    EXPECT_LE(passFirst, 116453);
+    EXPECT_GE(passFirst, 116453 - 1000);
+    EXPECT_LE(passLast, 119132);
 }
 
 /* The flower's petals are sphere-mapped with shade2.tga; a normal pointing

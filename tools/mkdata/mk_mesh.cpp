@@ -464,23 +464,23 @@ Mesh mesh_ship(void)
     Mesh m;
     /* Fuselage rings: z, half width, half height, centre height. */
     addLoft(m,
-            {{{-1.7f, 0.34f, 0.26f, 0.02f}},
-             {{-1.1f, 0.46f, 0.36f, 0.05f}},
-             {{-0.2f, 0.50f, 0.42f, 0.08f}},
-             {{0.7f, 0.36f, 0.32f, 0.06f}},
-             {{1.5f, 0.17f, 0.15f, 0.02f}}},
+            {{{-1.7f, 0.44f, 0.34f, 0.02f}},
+             {{-1.1f, 0.60f, 0.47f, 0.05f}},
+             {{-0.2f, 0.65f, 0.55f, 0.08f}},
+             {{0.7f, 0.47f, 0.42f, 0.06f}},
+             {{1.5f, 0.22f, 0.20f, 0.02f}}},
             8, {0, 0.02f, -1.85f}, {0, 0.0f, 2.3f});
     /* Canopy: a small raised bubble. */
-    addLoft(m, {{{-0.4f, 0.17f, 0.10f, 0.40f}}, {{0.1f, 0.22f, 0.16f, 0.45f}}, {{0.6f, 0.12f, 0.08f, 0.36f}}}, 6,
-            {0, 0.38f, -0.7f}, {0, 0.32f, 0.95f});
-    /* Swept wings (thin slabs) with an engine pod under each. */
+    addLoft(m, {{{-0.4f, 0.20f, 0.12f, 0.52f}}, {{0.1f, 0.26f, 0.18f, 0.58f}}, {{0.6f, 0.15f, 0.10f, 0.48f}}}, 6,
+            {0, 0.50f, -0.7f}, {0, 0.42f, 0.95f});
+    /* Broad swept wings (slabs) with an engine pod under each. */
     Mesh pod;
-    addLoft(pod, {{{-1.5f, 0.13f, 0.13f, 0.0f}}, {{-0.9f, 0.17f, 0.17f, 0.0f}}, {{-0.2f, 0.12f, 0.12f, 0.0f}}}, 6,
+    addLoft(pod, {{{-1.5f, 0.18f, 0.18f, 0.0f}}, {{-0.9f, 0.24f, 0.24f, 0.0f}}, {{-0.2f, 0.17f, 0.17f, 0.0f}}}, 6,
             {0, 0.0f, -1.6f}, {0, 0.0f, 0.15f});
     for (int side = -1; side <= 1; side += 2) {
         float s = (float)side;
-        addSlab(m, {{s * 0.40f, 0.0f, 0.6f}, {s * 1.95f, -0.12f, -0.9f}, {s * 1.95f, -0.12f, -1.35f}, {s * 0.40f, 0.0f, -1.2f}},
-                {0, 0.09f, 0});
+        addSlab(m, {{s * 0.40f, 0.0f, 0.7f}, {s * 2.2f, -0.12f, -0.85f}, {s * 2.2f, -0.12f, -1.5f}, {s * 0.40f, 0.0f, -1.3f}},
+                {0, 0.14f, 0});
         append(m, pod, [&](MVert v) {
             v.x += s * 1.0f;
             v.y -= 0.16f;
@@ -490,9 +490,21 @@ Mesh mesh_ship(void)
     /* Tail fin. */
     addSlab(m, {{-0.035f, 0.30f, -0.7f}, {-0.035f, 0.95f, -1.55f}, {-0.035f, 0.95f, -1.8f}, {-0.035f, 0.25f, -1.65f}},
             {0.07f, 0, 0});
-    /* Drawn in units of about 4; the tunnel's eye wants a ship of about 5.5. */
+    /* Drawn about 4 units long and 4.4 across the wings, scaled four times:
+     * the tunnel scene flies the ship's origin along the tube's axis while
+     * its eye, 9.4 units off the axis, looks across the tube, so for the
+     * first seconds the origin sits 45 units away at the screen's left edge,
+     * seen nearly nose-on, and on the way back it recedes to 90 units, seen
+     * nearly tail-on; drawn with a stipple that keeps from none to two
+     * thirds of its pixels, the ship needs this size, and a full body and
+     * thick wings for what it shows end-on, to read there. Close by it then
+     * fills much of the screen as it passes.
+     * The wing tips (8.8 from the axis) stay inside the eye's 9.4, and the
+     * body sits 2 units ahead of the origin, which brings more of it in from
+     * the edge early on. */
+    const float SCALE = 4.0f, AHEAD = 2.0f;
     for (MVert& v : m.v)
-        v.x *= 1.35f, v.y *= 1.35f, v.z *= 1.35f;
+        v.x *= SCALE, v.y *= SCALE, v.z = v.z * SCALE + AHEAD;
     return m;
 }
 
