@@ -1,7 +1,7 @@
 /*
  * The meshes in their scenes: the demo loads the generated data set, each
  * scene function runs with its own camera, and each object it projects must
- * land on the screen at a sensible size.
+ * land on the screen at a sensible size and draw cleanly.
  */
 #include <gtest/gtest.h>
 
@@ -9,9 +9,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
+#include <vector>
 
 #include "demo/demo.h"
 #include "render3d/kv_3D.h"
+#include "video/kv_texture.h"
 #include "video/kv_video.h"
 
 namespace {
@@ -136,21 +139,73 @@ TEST_F(DataScenes, DeformedBallStaysInView)
     }
 }
 
-TEST_F(DataScenes, TunnelFillsTheScreenAndTheShipFliesThrough)
+/* Every 100 ms of the tunnel scene as the demo draws it: the wall fills the
+ * view, and the ship's projected box keeps at least 40 pixels on its longer
+ * side and 1000 square pixels on screen, whether it sits at the left edge at
+ * the start or far down the tube at the end. The one exception is the pass:
+ * the ship's origin reaches the eye's z of 50 at t = 10000 (116453 ms) and
+ * the ship is then beside or behind the eye until the scene jumps back to
+ * t = 0 at 119133 ms; that stretch must stay within those bounds. */
+TEST_F(DataScenes, TunnelShipReadsAllThroughTheSceneButWhileItPassesTheEye)
 {
-    int shipSeen = 0;
-    for (int t : {0, 2000, 4000, 6000, 8000, 9500, 12679, -1000, -5000, -10138}) {
-        part_tunnel(t);
-        EXPECT_GT(coverage(0), 0.9f) << "t " << t << ": the tunnel wall should fill the view";
+    int passFirst = -1, passLast = -1;
+    for (unsigned ms = 103932; ms <= 124202; ms += 100) {
+        DemoCall c;
+        demo_timeline(ms, &c);
+        ASSERT_EQ(c.scene, SCENE_TUNNEL) << ms;
+        demo_runScene(&c);
+        EXPECT_GT(coverage(0), 0.9f) << ms << ": the tunnel wall should fill the view";
         Box b = screenBox(shp);
-        bool onScreen = b.x1 > 0.0f && b.x0 < 320.0f && b.y1 > 0.0f && b.y0 < 240.0f && b.behind == 0;
-        if (onScreen) {
-            shipSeen++;
-            EXPECT_GT(b.w(), 8.0f) << t;
-            EXPECT_LT(b.w(), 320.0f) << t;
+        float w = std::min(b.x1, 320.0f) - std::max(b.x0, 0.0f), h = std::min(b.y1, 240.0f) - std::max(b.y0, 0.0f);
+        if (b.behind > 0 || w <= 0.0f || h <= 0.0f) {
+            if (passFirst < 0)
+                passFirst = (int)ms;
+            EXPECT_TRUE(passLast < 0 || passLast == (int)ms - 100) << ms << ": the ship leaves the view twice";
+            passLast = (int)ms;
+            continue;
         }
+        EXPECT_GE(std::max(w, h), 40.0f) << ms << ": " << b.x0 << ".." << b.x1 << ", " << b.y0 << ".." << b.y1;
+        EXPECT_GE(w * h, 1000.0f) << ms << ": " << b.x0 << ".." << b.x1 << ", " << b.y0 << ".." << b.y1;
     }
-    EXPECT_GE(shipSeen, 5);
+    EXPECT_LE(passFirst, 116453);
+    EXPECT_GE(passFirst, 116453 - 1000);
+    EXPECT_LE(passLast, 119132);
+}
+
+/* The flower's petals are sphere-mapped with shade2.tga; a normal pointing
+ * straight up on the screen reads its top edge, and a read just past that
+ * edge wraps round to the bottom rows, drawing thin cyan streaks across the
+ * pink. Every 50 ms of the flower scene, no pixel the flower adds to the
+ * frame may carry a colour of those bottom rows. */
+TEST_F(DataScenes, FlowerShowsNoStreaksOfTheTexturesFarEdge)
+{
+    const Pic16b& t = tex[petal.texture];
+    ASSERT_NE(t.pixels, nullptr);
+    std::set<uint16_t> far;
+    for (int y = t.height - 8; y < t.height; y++)
+        for (int x = 0; x < t.width; x++)
+            far.insert(t.pixels[y * t.width + x]);
+    std::vector<uint16_t> without(SCR_PIXELS);
+    int total = 0, worstMs = 0, worst = 0;
+    for (unsigned ms = 35900; ms <= 56075; ms += 50) {
+        DemoCall c;
+        demo_timeline(ms, &c);
+        ASSERT_EQ(c.scene, SCENE_FLOWER) << ms;
+        unsigned faces = petal.faceCount;
+        petal.faceCount = 0;
+        demo_runScene(&c);
+        petal.faceCount = faces;
+        std::copy(scr_getBuf(), scr_getBuf() + SCR_PIXELS, without.begin());
+        demo_runScene(&c);
+        const uint16_t* px = scr_getBuf();
+        int n = 0;
+        for (int i = 0; i < SCR_PIXELS; i++)
+            n += px[i] != without[i] && far.count(px[i]);
+        total += n;
+        if (n > worst)
+            worst = n, worstMs = (int)ms;
+    }
+    EXPECT_EQ(total, 0) << "the worst frame, at " << worstMs << " ms, has " << worst;
 }
 
 TEST_F(DataScenes, RobotsRunOnTheRoadAndEveryGreetingPassesByReadably)

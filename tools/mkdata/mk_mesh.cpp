@@ -334,14 +334,30 @@ Mesh mesh_fractalkube2(void)
 
 Mesh mesh_petal(void)
 {
-    /* The blade: s runs out along +x from the heart, w across it. */
-    const float LENGTH = 138.0f, BASE = 14.0f, WIDTH = 40.0f, LIFT = 52.0f, CUP = 10.0f;
+    /* The blade: s runs out along +x from the heart, w across it. It rises
+     * along a smoothstep and its edges curl up in a cosine cup.
+     *
+     * The flower's eye looks down 30 degrees with a 10 degree roll, so its
+     * screen's up is 31.5 degrees from the vertical, and as the flower turns
+     * every petal passes through every heading. A sheet whose normal tilts
+     * near that direction is seen edge-on with a normal pointing straight
+     * up on the screen: the sphere map is read at its top edge, and a normal
+     * that comes out of the engine's normalisation a few percent long reads
+     * above it, wrapping round to the bottom edge (cyan on shade2.tga) in
+     * thin streaks. So no part of the sheet is steeper than about 19 degrees
+     * (LIFT and CUP), which keeps every normal well clear of the eye's up. */
+    const float LENGTH = 138.0f, BASE = 14.0f, WIDTH = 40.0f, LIFT = 26.0f, CUP = 4.0f;
     const int NS = 12, NW = 6;
+    /* The underside lies just below the top and inside its outline, so it
+     * can neither win the depth test where the top is drawn nor show past
+     * its edge. */
+    const float DROP = 1.0f, INSET = 0.97f;
     Mesh m;
     auto blade = [&](float s, float w) -> V3 {
         float half = WIDTH * std::pow(std::max(0.0f, std::sin(PI * std::pow(s, 0.75f))), 0.85f) + 1.0f;
         float x = BASE + (LENGTH - BASE) * s;
-        float y = LIFT * s * s + CUP * w * w * std::sin(PI * std::min(1.0f, s * 1.3f));
+        float y = LIFT * s * s * (3.0f - 2.0f * s) +
+                  CUP * (0.5f - 0.5f * std::cos(PI * w)) * std::sin(PI * std::min(1.0f, s * 1.3f));
         return {x, y, w * half};
     };
     for (int side = 0; side < 2; side++) {
@@ -349,7 +365,8 @@ Mesh mesh_petal(void)
         for (int i = 0; i <= NS; i++)
             for (int j = 0; j <= NW; j++) {
                 float s = (float)i / (float)NS, w = (float)j / (float)NW * 2.0f - 1.0f;
-                addVert(m, blade(s, w), s, (w + 1.0f) * 0.5f);
+                V3 p = side ? blade(s, w * INSET) - V3{0, DROP, 0} : blade(s, w);
+                addVert(m, p, s, (w + 1.0f) * 0.5f);
             }
         for (int i = 0; i < NS; i++)
             for (int j = 0; j < NW; j++) {
@@ -362,14 +379,17 @@ Mesh mesh_petal(void)
             }
     }
     /* The heart: a dome of radius 26 over the origin, of which each petal
-     * carries the wedge between -pi/7 and pi/7 about its own axis. */
+     * carries the wedge between -pi/7 and pi/7 about its own axis. Its rings
+     * skip the band of slopes that would face the eye's up (see above): the
+     * first ring's normals lean less than it, the second's well past it. */
     const float HEART = 26.0f;
     const int NA = 3, NR = 4;
+    const float RING[NR] = {18.0f, 55.0f, 75.0f, 90.0f}; /* polar angles, degrees */
     uint32_t apex = addVert(m, {0, HEART * 0.8f, 0}, 0.5f, 0.5f);
     uint32_t base = (uint32_t)m.v.size();
-    for (int r = 1; r <= NR; r++)
+    for (int r = 0; r < NR; r++)
         for (int k = 0; k <= NA; k++) {
-            float polar = 0.5f * PI * (float)r / (float)NR;
+            float polar = RING[r] * PI / 180.0f;
             float az = -PI / 7.0f + 2.0f * PI / 7.0f * (float)k / (float)NA;
             V3 p = {HEART * std::sin(polar) * std::cos(az), HEART * 0.8f * std::cos(polar), HEART * std::sin(polar) * std::sin(az)};
             addVert(m, p, 0.5f + p.x / (2.0f * HEART), 0.5f + p.z / (2.0f * HEART));
@@ -444,23 +464,23 @@ Mesh mesh_ship(void)
     Mesh m;
     /* Fuselage rings: z, half width, half height, centre height. */
     addLoft(m,
-            {{{-1.7f, 0.34f, 0.26f, 0.02f}},
-             {{-1.1f, 0.46f, 0.36f, 0.05f}},
-             {{-0.2f, 0.50f, 0.42f, 0.08f}},
-             {{0.7f, 0.36f, 0.32f, 0.06f}},
-             {{1.5f, 0.17f, 0.15f, 0.02f}}},
+            {{{-1.7f, 0.44f, 0.34f, 0.02f}},
+             {{-1.1f, 0.60f, 0.47f, 0.05f}},
+             {{-0.2f, 0.65f, 0.55f, 0.08f}},
+             {{0.7f, 0.47f, 0.42f, 0.06f}},
+             {{1.5f, 0.22f, 0.20f, 0.02f}}},
             8, {0, 0.02f, -1.85f}, {0, 0.0f, 2.3f});
     /* Canopy: a small raised bubble. */
-    addLoft(m, {{{-0.4f, 0.17f, 0.10f, 0.40f}}, {{0.1f, 0.22f, 0.16f, 0.45f}}, {{0.6f, 0.12f, 0.08f, 0.36f}}}, 6,
-            {0, 0.38f, -0.7f}, {0, 0.32f, 0.95f});
-    /* Swept wings (thin slabs) with an engine pod under each. */
+    addLoft(m, {{{-0.4f, 0.20f, 0.12f, 0.52f}}, {{0.1f, 0.26f, 0.18f, 0.58f}}, {{0.6f, 0.15f, 0.10f, 0.48f}}}, 6,
+            {0, 0.50f, -0.7f}, {0, 0.42f, 0.95f});
+    /* Broad swept wings (slabs) with an engine pod under each. */
     Mesh pod;
-    addLoft(pod, {{{-1.5f, 0.13f, 0.13f, 0.0f}}, {{-0.9f, 0.17f, 0.17f, 0.0f}}, {{-0.2f, 0.12f, 0.12f, 0.0f}}}, 6,
+    addLoft(pod, {{{-1.5f, 0.18f, 0.18f, 0.0f}}, {{-0.9f, 0.24f, 0.24f, 0.0f}}, {{-0.2f, 0.17f, 0.17f, 0.0f}}}, 6,
             {0, 0.0f, -1.6f}, {0, 0.0f, 0.15f});
     for (int side = -1; side <= 1; side += 2) {
         float s = (float)side;
-        addSlab(m, {{s * 0.40f, 0.0f, 0.6f}, {s * 1.95f, -0.12f, -0.9f}, {s * 1.95f, -0.12f, -1.35f}, {s * 0.40f, 0.0f, -1.2f}},
-                {0, 0.09f, 0});
+        addSlab(m, {{s * 0.40f, 0.0f, 0.7f}, {s * 2.2f, -0.12f, -0.85f}, {s * 2.2f, -0.12f, -1.5f}, {s * 0.40f, 0.0f, -1.3f}},
+                {0, 0.14f, 0});
         append(m, pod, [&](MVert v) {
             v.x += s * 1.0f;
             v.y -= 0.16f;
@@ -470,9 +490,21 @@ Mesh mesh_ship(void)
     /* Tail fin. */
     addSlab(m, {{-0.035f, 0.30f, -0.7f}, {-0.035f, 0.95f, -1.55f}, {-0.035f, 0.95f, -1.8f}, {-0.035f, 0.25f, -1.65f}},
             {0.07f, 0, 0});
-    /* Drawn in units of about 4; the tunnel's eye wants a ship of about 5.5. */
+    /* Drawn about 4 units long and 4.4 across the wings, scaled four times:
+     * the tunnel scene flies the ship's origin along the tube's axis while
+     * its eye, 9.4 units off the axis, looks across the tube, so for the
+     * first seconds the origin sits 45 units away at the screen's left edge,
+     * seen nearly nose-on, and on the way back it recedes to 90 units, seen
+     * nearly tail-on; drawn with a stipple that keeps from none to two
+     * thirds of its pixels, the ship needs this size, and a full body and
+     * thick wings for what it shows end-on, to read there. Close by it then
+     * fills much of the screen as it passes.
+     * The wing tips (8.8 from the axis) stay inside the eye's 9.4, and the
+     * body sits 2 units ahead of the origin, which brings more of it in from
+     * the edge early on. */
+    const float SCALE = 4.0f, AHEAD = 2.0f;
     for (MVert& v : m.v)
-        v.x *= 1.35f, v.y *= 1.35f, v.z *= 1.35f;
+        v.x *= SCALE, v.y *= SCALE, v.z = v.z * SCALE + AHEAD;
     return m;
 }
 

@@ -45,9 +45,9 @@ std::string mesh_baf(const Anim& a);
 Mesh mesh_kkube(void);        /* bevelled cube, half size 110, for the cube scene */
 Mesh mesh_fractalkube(void);  /* a cube with smaller cubes grown on its faces, 3 levels */
 Mesh mesh_fractalkube2(void); /* a Menger sponge of level 2 with the eye at its centre */
-Mesh mesh_petal(void);        /* one curved, two-sided petal along +x and a 1/7 wedge of the heart */
+Mesh mesh_petal(void);        /* one gently cupped, two-sided petal along +x and a 1/7 wedge of the heart */
 Mesh mesh_tunnel(void);       /* a tube around the z axis, seen from inside */
-Mesh mesh_ship(void);         /* a small ship along +z */
+Mesh mesh_ship(void);         /* a ship along +z, 16.6 long, its body 2 ahead of the origin */
 Anim anim_botrun(void);       /* 60 frames of a robot running towards +z, feet at y = -13 */
 Mesh mesh_greetground(void);  /* a road tile, x -280..280, z -639..0 */
 Anim anim_grt(void);          /* 6 frames: greeting j on a sheet just above the road, 900 before the tile origin */

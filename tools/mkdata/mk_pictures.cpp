@@ -234,19 +234,16 @@ Rgb8 chromeMap()
 
 Rgb8 shipMap()
 {
-    /* Bright steel: blue-grey metal, a cyan rim and an amber underglow, light
-     * enough to read through the tunnel's stipple. */
+    /* Polished white gold: a white sky, a gold horizon and an amber floor
+     * reflected, lit from above. Even the darkest part is a bright amber, so
+     * the few pixels the tunnel's stipple leaves of the ship still stand out
+     * against the dark indigo wall and away from its cyan seams. */
     return sphereMap(256, [](V3f n, V3f r) {
-        Rgb env = environment(r, rgb8(90, 120, 190), rgb8(220, 236, 255), rgb8(130, 100, 160), rgb8(50, 40, 90));
-        Rgb c = scale(env, 0.9f);
+        Rgb env = environment(r, rgb8(255, 252, 240), GOLD, AMBER, rgb8(230, 120, 40));
         float d = diffuse(n, {0.3f, 0.8f, -0.5f});
-        c = {c.r + 0.18f * d, c.g + 0.2f * d, c.b + 0.26f * d};
-        float s = specular(r, {-0.3f, 0.8f, -0.5f}, 50.0f);
-        float rim = std::pow(1.0f + n.z, 3.0f);
-        float under = std::max(0.0f, -n.y);
-        return Rgb{c.r + s + rim * CYAN.r * 0.35f + under * AMBER.r * 0.25f,
-                   c.g + s + rim * CYAN.g * 0.35f + under * AMBER.g * 0.25f,
-                   c.b + s + rim * CYAN.b * 0.35f + under * AMBER.b * 0.25f};
+        Rgb c = mix(scale(env, 0.8f), WHITE, 0.35f * d);
+        float s = specular(r, {-0.3f, 0.8f, -0.5f}, 40.0f);
+        return Rgb{c.r + s, c.g + s, c.b + s};
     });
 }
 
