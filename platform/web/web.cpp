@@ -13,9 +13,13 @@
 
 /* ---- Globals -------------------------------------------------------------
  * Lifetime: whole run. */
-static long framesShown = 0;     /* frames scr_flip showed */
-static int presenting = 1;       /* 1: scr_flip hands frames to the page */
-static uint32_t keysDown = 0;    /* K_* bits of the demo's keys down now */
+static int presenting = 1;    /* 1: scr_flip hands frames to the page */
+static uint32_t keysDown = 0; /* K_* bits of the demo's keys down now */
+enum { CLOCK_WALL, CLOCK_AUDIO, CLOCK_VIRTUAL };
+static int clockSource = CLOCK_WALL; /* the clock's source (web.h) */
+static int clockLast = 0;            /* ms: the last value timer_platNow returned */
+static int clockBase = 0;            /* ms: added to the source's own count */
+static int virtualNow = 0;           /* ms: the virtual clock's value */
 
 /* Lifetime: scr_platOpen .. scr_platClose. */
 static uint16_t* back = nullptr;  /* 320x240 RGB565 heap buffer, zeroed */
@@ -65,13 +69,6 @@ static const WebKey keyTable[] = {
     {KB_STICK, K_TAB},
 };
 
-/* The clock's sources (web.h). */
-enum { CLOCK_WALL, CLOCK_AUDIO, CLOCK_VIRTUAL };
-static int clockSource = CLOCK_WALL;
-static int clockLast = 0;      /* ms: the last value timer_platNow returned */
-static int clockBase = 0;      /* ms: added to the source's own count */
-static int virtualNow = 0;     /* ms: the virtual clock's value */
-
 /* ---- Program entry and exit ---------------------------------------------- */
 
 const int sysHandheld = 0;
@@ -87,7 +84,10 @@ void sys_exit(void)
 
 /* ---- Screen -------------------------------------------------------------- */
 
-uint32_t web_rgba(uint16_t p)
+/* RGBA of one RGB565 pixel as orvel-capture writes its PNGs: each field
+ * widened to 8 bits by repeating its top bits, alpha 255; red in the low
+ * byte of the little-endian word. */
+static uint32_t web_rgba(uint16_t p)
 {
     unsigned r = p >> 11, g = (p >> 5) & 63, b = p & 31;
     r = (r << 3) | (r >> 2);
@@ -96,7 +96,8 @@ uint32_t web_rgba(uint16_t p)
     return 0xFF000000u | (b << 16) | (g << 8) | r;
 }
 
-void web_double(const uint16_t* frame, uint32_t* out)
+/* A 320x240 frame doubled into 640x480 RGBA words. */
+static void web_double(const uint16_t* frame, uint32_t* out)
 {
     for (int y = 0; y < SCR_H; y++) {
         uint32_t* row = out + 2 * y * WEB_W;
@@ -130,7 +131,6 @@ void web_present(void)
 
 void scr_platShow(uint16_t*)
 {
-    framesShown++;
     if (presenting)
         web_present();
 }
@@ -148,14 +148,10 @@ void web_setPresenting(int on)
     presenting = on != 0;
 }
 
-long web_framesShown(void)
-{
-    return framesShown;
-}
-
 /* ---- Keyboard ------------------------------------------------------------ */
 
-uint32_t web_buttons(uint32_t keys)
+/* The button word (KB_* bits) of a set of keys down (K_* bits). */
+static uint32_t web_buttons(uint32_t keys)
 {
     uint32_t w = 0;
     for (const WebKey& k : keyTable)

@@ -50,15 +50,6 @@ void web_setPresenting(int on);
  * page's canvas. No-op without a back buffer. */
 void web_present(void);
 
-/* Frames shown (scr_flip) since start. */
-long web_framesShown(void);
-
-/* The button word (KB_* bits) of a set of keys down: bit i of keys is the
- * i-th of the demo's keys, in the order ArrowUp ArrowLeft ArrowDown
- * ArrowRight Escape Enter Delete PageDown KeyA KeyS KeyZ KeyX NumpadAdd
- * NumpadSubtract Tab (KeyboardEvent.code names). */
-uint32_t web_buttons(uint32_t keys);
-
 /* The audio output's clock: 1 makes it the clock (snd_init does, when the
  * page has an output), 0 goes back to the wall clock. Ignored on the virtual
  * clock. */
@@ -69,14 +60,6 @@ int web_clockVirtual(void);
 
 /* The rate the audio output was opened at, frames a second (22050 before). */
 int web_audioRate(void);
-
-/* RGBA of one RGB565 pixel as the capture tool writes its PNGs: each field
- * widened to 8 bits by repeating its top bits, alpha 255. Little-endian
- * word: red in the low byte. */
-uint32_t web_rgba(uint16_t pixel);
-
-/* Doubles a 320x240 RGB565 frame into 640x480 RGBA words (web_rgba). */
-void web_double(const uint16_t* frame, uint32_t* rgba);
 
 /* ---- Calls into the page (platform/web/web_lib.js) ---------------------- */
 extern "C" {
@@ -96,6 +79,9 @@ int web_jsAudioQueued(void);
 double web_jsAudioHeard(void);
 /* The page's monotonic clock in milliseconds. */
 double web_jsNow(void);
+/* Tells the page why the program stopped: "end" (the timeline ended or
+ * Escape), "selftest", "shot" (the frame is on the canvas) or "failed". */
+void web_jsEnded(const char* why);
 }
 
 #endif

@@ -50,8 +50,8 @@ int snd_platOpen(int rate, int stereo)
 int snd_platClose(void)
 {
     if (devOpen == DEV_PAGE) {
+        web_clockAudio(0); /* the wall clock goes on from the audio clock's last value */
         web_jsAudioClose();
-        web_clockAudio(0);
     }
     devOpen = DEV_NONE;
     return 0;

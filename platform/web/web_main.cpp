@@ -30,8 +30,6 @@
 #include "platform/web/web.h"
 #include "video/kv_video.h"
 
-extern "C" void web_jsEnded(const char* why);
-
 /* ---- Globals -------------------------------------------------------------
  * Lifetime: whole run. */
 enum { RUN_PLAY, RUN_SELFTEST, RUN_SHOT };
