@@ -28,6 +28,7 @@ arm: deps
 # build-wasm/, the page (static files, the data set packaged) in build-web/.
 # The data set comes from the host build.
 web: deps
+	@command -v emcc >/dev/null 2>&1 || { echo "make web needs emcc (Debian emscripten, which scripts/install-deps installs)"; exit 1; }
 	@$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE) --build build -j $(JOBS) --target orvel_data
 	@$(CMAKE) -S . -B build-wasm -DCMAKE_BUILD_TYPE=Release \
