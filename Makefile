@@ -4,8 +4,9 @@
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 FUZZ_SECONDS ?= 60
+WEB_PORT ?= 8000
 
-.PHONY: all deps build arm test check run bench preview asan fuzz fuzz-build clean
+.PHONY: all deps build arm web serve-web test check run bench preview asan fuzz fuzz-build clean
 
 all: build
 
@@ -23,10 +24,30 @@ arm: deps
 		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/arm-linux-gnueabi.cmake >/dev/null
 	@$(CMAKE) --build build-arm -j $(JOBS)
 
-# The suite, then a few seconds of every fuzzer (the fuzz build's ctest).
+# The browser build: the engine compiled to WebAssembly by Debian's emcc in
+# build-wasm/, the page (static files, the data set packaged) in build-web/.
+# The data set comes from the host build.
+web: deps
+	@command -v emcc >/dev/null 2>&1 || { echo "make web needs emcc (Debian emscripten, which scripts/install-deps installs)"; exit 1; }
+	@$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(CMAKE) --build build -j $(JOBS) --target orvel_data
+	@$(CMAKE) -S . -B build-wasm -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/emscripten.cmake \
+		-DORVEL_HOST_BUILD=$(CURDIR)/build -DORVEL_WEB_OUT=$(CURDIR)/build-web >/dev/null
+	@$(CMAKE) --build build-wasm -j $(JOBS)
+	@echo "the page is in build-web/: $$(du -sb build-web | cut -f1) bytes (make serve-web shows it)"
+
+serve-web: web
+	@echo "Orvel in a browser: http://127.0.0.1:$(WEB_PORT)/  (Ctrl-C stops the server)"
+	@cd build-web && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
+# The suite, then a few seconds of every fuzzer (the fuzz build's ctest). The
+# browser tests need the page; without emcc it is not built and they skip.
 # ctest prints the tests that skipped (a missing tool, no network for the
 # real songs) in its summary as "Skipped".
 test: build arm fuzz-build
+	@if command -v emcc >/dev/null 2>&1; then $(MAKE) --no-print-directory web; \
+	else echo "no emcc (Debian emscripten): the web page is not built, its tests skip"; fi
 	@scripts/get-test-modules build/test-modules
 	@ctest --test-dir build --output-on-failure -j $(JOBS)
 	@ctest --test-dir build-fuzz --output-on-failure -j $(JOBS)
@@ -75,4 +96,4 @@ fuzz: fuzz-build
 	@tests/fuzz/fuzz-run build-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-asan build-arm build-fuzz
+	rm -rf build build-asan build-arm build-fuzz build-wasm build-web

@@ -1,17 +1,24 @@
 # orvel_program(<name> <build> <sources>...)
 #
 # Makes one program for one build: its sources, the platform half
-# orvel_<build> (gp2x, desktop or headless) and the engine. A program for a
-# build that this configuration does not make (the desktop when cross
-# compiling, the handheld's programs are the only ones then) is skipped, so a
-# caller may ask for both:
+# orvel_<build> (gp2x, desktop, headless or web) and the engine. A program
+# for a build that this configuration does not make is skipped (a cross build
+# makes only its target's programs: the handheld's for ARM, the browser's
+# for WebAssembly), so a caller may ask for several:
 #
 #   orvel_program(Orvel_gp2x gp2x main.cpp)
 #   orvel_program(Orvel_win desktop main.cpp)
 #
 # Programs land in the top of the build tree (build/, build-arm/).
 function(orvel_program name build)
-  if(CMAKE_CROSSCOMPILING AND NOT build STREQUAL "gp2x")
+  if(EMSCRIPTEN)
+    set(only web)
+  elseif(CMAKE_CROSSCOMPILING)
+    set(only gp2x)
+  else()
+    set(only "")
+  endif()
+  if((only AND NOT build STREQUAL only) OR (NOT only AND build STREQUAL "web"))
     return()
   endif()
   add_executable(${name} ${ARGN})

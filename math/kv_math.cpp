@@ -3,7 +3,7 @@
  */
 #include "math/kv_math.h"
 
-#include <bit>
+#include <cstring>
 
 /* ---- Globals -------------------------------------------------------------
  * Constant data for the whole run. */
@@ -222,5 +222,11 @@ float babs(float x)
 {
     if (x > 0.0f)
         return x;
-    return std::bit_cast<float>(std::bit_cast<uint32_t>(x) ^ 0x80000000u);
+    /* the sign bit flipped: -0.0 and NaNs come out with their sign cleared
+     * or set exactly as the bits say */
+    uint32_t bits;
+    memcpy(&bits, &x, sizeof bits);
+    bits ^= 0x80000000u;
+    memcpy(&x, &bits, sizeof x);
+    return x;
 }
