@@ -32,6 +32,10 @@ Object3D fkube[2];
 Font smallfont;
 MODFILE mod;
 
+/* Constant: the set-up failure lines of the programs' main (demo.h). */
+const char demo_msgNoScreen[] = "Orvel: the screen could not be opened; the demo is skipped\n";
+const char demo_msgNoController[] = "Orvel: the controller could not be opened; the demo is skipped\n";
+
 /* Lifetime: whole run. */
 int sh_noise = 15; /* mask of func_noise; part_tunnel sets t & 15 */
 

@@ -37,6 +37,12 @@ extern int sh_noise; /* func_noise's mask, 0..15 in the demo; 15 at start */
 
 /* ---- Program ---------------------------------------------------------------- */
 
+/* The lines a program's main prints when set-up fails and the demo is
+ * skipped: "Orvel: the screen could not be opened; the demo is skipped\n"
+ * and "Orvel: the controller could not be opened; the demo is skipped\n". */
+extern const char demo_msgNoScreen[];
+extern const char demo_msgNoController[];
+
 /* Shows the loading screen with progress dots, loads every asset in a fixed
  * order, opens the audio output, loads and starts the music, sets the camera
  * defaults and resets the clock. Missing or damaged files are reported by the

@@ -23,12 +23,12 @@ int main(void)
     int ok = 1;
     if (!scr_init()) {
         if (platformUp)
-            printf("Orvel: the screen could not be opened; the demo is skipped\n");
+            fputs(demo_msgNoScreen, stdout);
         ok = 0;
     }
     if (kb_init() != 0) {
         if (platformUp)
-            printf("Orvel: the controller could not be opened; the demo is skipped\n");
+            fputs(demo_msgNoController, stdout);
         ok = 0;
     }
     if (!demo_load())

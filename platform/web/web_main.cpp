@@ -102,11 +102,11 @@ int main(int argc, char** argv)
 
     int ok = sys_init() == 0;
     if (!scr_init()) {
-        printf("Orvel: the screen could not be opened; the demo is skipped\n");
+        fputs(demo_msgNoScreen, stdout);
         ok = 0;
     }
     if (kb_init() != 0) {
-        printf("Orvel: the controller could not be opened; the demo is skipped\n");
+        fputs(demo_msgNoController, stdout);
         ok = 0;
     }
     if (!demo_load())
