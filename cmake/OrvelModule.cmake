@@ -32,13 +32,19 @@ function(orvel_platform_api)
   target_include_directories(orvel_platform_api INTERFACE ${CMAKE_BINARY_DIR}/include/platform_api)
 endfunction()
 
-# orvel_platform_half(<build> <sources>... [LIBS <libraries>...]): the object
-# library orvel_<build> of one platform half (platform/<build>/), building on
-# video, audio and the platform calls, plus the given libraries. The shared
-# part of every half (platform/kv_sys.cpp) is compiled into each.
+# orvel_platform_half(<build> <sources>... [OWN_CLOCK] [LIBS <libraries>...]):
+# the object library orvel_<build> of one platform half (platform/<build>/),
+# building on video, audio and the platform calls, plus the given libraries.
+# The shared part of every half (platform/kv_sys.cpp) is compiled into each,
+# and the system's monotonic clock (platform/kv_monotonic.cpp) into each
+# that does not bring its OWN_CLOCK.
 function(orvel_platform_half build)
-  cmake_parse_arguments(H "" "" "LIBS" ${ARGN})
-  add_library(orvel_${build} OBJECT ${H_UNPARSED_ARGUMENTS} ${CMAKE_SOURCE_DIR}/platform/kv_sys.cpp)
+  cmake_parse_arguments(H "OWN_CLOCK" "" "LIBS" ${ARGN})
+  set(shared ${CMAKE_SOURCE_DIR}/platform/kv_sys.cpp)
+  if(NOT H_OWN_CLOCK)
+    list(APPEND shared ${CMAKE_SOURCE_DIR}/platform/kv_monotonic.cpp)
+  endif()
+  add_library(orvel_${build} OBJECT ${H_UNPARSED_ARGUMENTS} ${shared})
   set(inc ${CMAKE_BINARY_DIR}/include/platform_${build}/platform)
   file(MAKE_DIRECTORY ${inc})
   file(CREATE_LINK ${CMAKE_SOURCE_DIR}/platform/${build} ${inc}/${build} SYMBOLIC)

@@ -20,7 +20,9 @@
 #include <cstdint>
 
 /* First call of main. Returns 0 when the platform is up, -1 when it is not
- * (desktop: no display; it prints one line saying so). Either way the
+ * (desktop: no display; it prints one line saying so). The handheld changes
+ * to the folder of the program's own file first, where its data/ is (the
+ * console's menu may start it from anywhere). Either way the
  * program carries on: the set-up calls that need the platform then fail on
  * their own (scr_init returns null, kb_init -1, snd_init 0). */
 int sys_init(void);
@@ -82,7 +84,8 @@ int timer_platNow(void);
 
 /* The system's monotonic clock (CLOCK_MONOTONIC) in milliseconds, wrapping in
  * 32 bits: what the desktop build and the headless build's real clock
- * return from timer_platNow. */
+ * return from timer_platNow (platform/kv_monotonic.cpp). Not in the
+ * handheld build: the console's kernel has no monotonic clock. */
 int timer_monotonicMs(void);
 
 #endif
