@@ -1,7 +1,6 @@
 /*
- * kv_monotonic: the system's monotonic clock for the halves whose systems
- * have one (see timer_monotonicMs in kv_sys.h). Compiled into every half
- * that does not bring its own clock.
+ * kv_monotonic: the system's monotonic clock (see timer_monotonicMs in
+ * kv_sys.h), compiled into every half on systems that have one.
  */
 #include "platform/kv_sys.h"
 

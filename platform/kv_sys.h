@@ -82,10 +82,12 @@ void kb_platClose(void);
  * backwards while the program runs. */
 int timer_platNow(void);
 
-/* The system's monotonic clock (CLOCK_MONOTONIC) in milliseconds, wrapping in
- * 32 bits: what the desktop build and the headless build's real clock
- * return from timer_platNow (platform/kv_monotonic.cpp). Not in the
- * handheld build: the console's kernel has no monotonic clock. */
+/* The system's monotonic clock in milliseconds, wrapping in 32 bits: what
+ * the desktop build, the handheld build and the headless build's real clock
+ * return from timer_platNow. CLOCK_MONOTONIC (platform/kv_monotonic.cpp),
+ * except in the handheld build and on the console, whose kernel has none:
+ * there it is the wall clock from its first reading, held where the wall
+ * clock is set back (platform/gp2x/gp2x_clock.cpp). */
 int timer_monotonicMs(void);
 
 #endif

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include "platform/kv_sys.h"
@@ -26,9 +25,6 @@ static uint16_t* back = nullptr; /* heap back buffer, 320x240 RGB565 */
 
 /* Lifetime: kb_platOpen .. kb_platClose. */
 static int kbFd = -1; /* button device descriptor, -1 while closed */
-
-/* Lifetime: whole run. */
-static Gp2xClock clockState = {0, 0, 0}; /* timer_platNow's clock, from its first call */
 
 /* ---- Screen -------------------------------------------------------------- */
 
@@ -98,9 +94,7 @@ void kb_platClose(void)
 
 int timer_platNow(void)
 {
-    struct timeval tv;
-    gettimeofday(&tv, nullptr);
-    return gp2x_clockAdvance(&clockState, (long long)tv.tv_sec * 1000000 + tv.tv_usec);
+    return timer_monotonicMs(); /* gp2x_clock.cpp */
 }
 
 /* ---- Program entry and exit ---------------------------------------------- */
