@@ -320,39 +320,4 @@ TEST(HandheldBinary, ArmV4TSoftFloatWithOnlyOldInterfaceCalls)
         ts::removeTree(tmp);
 }
 
-/* ---- The SD-card package ---------------------------------------------------- */
-
-TEST(HandheldPackage, HoldsTheProgramBesideTheDataSetAndAReadme)
-{
-    if (!pu::haveTool("unzip"))
-        GTEST_SKIP() << "unzip is not installed (Debian unzip)";
-    std::string zip = kArmBuild + "/orvel-gp2x.zip";
-    if (access(zip.c_str(), R_OK) != 0)
-        GTEST_SKIP() << zip << " is missing: `make arm` makes it";
-    std::string tmp = ts::makeTempDir("package");
-    std::string out = tmp + "/out.txt", err = tmp + "/err.txt", card = tmp + "/card";
-    ASSERT_EQ(pu::run({"unzip", "-q", zip, "-d", card}, {}, out, err, 60000), 0) << pu::readText(err);
-
-    /* the program: an executable ARM ELF file */
-    std::string gpe = card + "/orvel/orvel.gpe";
-    EXPECT_EQ(access(gpe.c_str(), X_OK), 0) << "orvel.gpe is missing or not executable";
-    std::vector<uint8_t> elf = ts::readFile(gpe);
-    ASSERT_GT(elf.size(), 20u);
-    EXPECT_EQ(std::string(elf.begin(), elf.begin() + 4), "\x7F" "ELF");
-    EXPECT_EQ(elf[18] | elf[19] << 8, 40) << "e_machine: ARM";
-    EXPECT_NE(pu::readText(card + "/orvel/README.txt").find("orvel.gpe"), std::string::npos);
-
-    /* the data set exactly as the host build generated it */
-    std::string data = ORVEL_RUN_DIR "/data";
-    std::vector<std::string> want = ts::filesUnder(data), got = ts::filesUnder(card + "/orvel/data");
-    ASSERT_FALSE(want.empty()) << data;
-    ASSERT_EQ(got.size(), want.size());
-    for (size_t i = 0; i < want.size(); i++) {
-        EXPECT_EQ(got[i].substr(card.size() + 11), want[i].substr(data.size())) << got[i];
-        EXPECT_TRUE(ts::readFile(got[i]) == ts::readFile(want[i])) << got[i] << " differs";
-    }
-    if (!HasFailure())
-        ts::removeTree(tmp);
-}
-
 } // namespace
