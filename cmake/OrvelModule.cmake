@@ -32,13 +32,23 @@ function(orvel_platform_api)
   target_include_directories(orvel_platform_api INTERFACE ${CMAKE_BINARY_DIR}/include/platform_api)
 endfunction()
 
-# orvel_platform_half(<build> <sources>... [LIBS <libraries>...]): the object
-# library orvel_<build> of one platform half (platform/<build>/), building on
-# video, audio and the platform calls, plus the given libraries. The shared
-# part of every half (platform/kv_sys.cpp) is compiled into each.
+# orvel_platform_half(<build> <sources>... [CLOCK <source>] [LIBS <libraries>...]):
+# the object library orvel_<build> of one platform half (platform/<build>/),
+# building on video, audio and the platform calls, plus the given libraries.
+# The shared part of every half (platform/kv_sys.cpp) is compiled into each,
+# and the source of its monotonic clock (timer_monotonicMs): the given one,
+# else the toolchain's ORVEL_MONOTONIC_CLOCK (a system without one of its
+# own), else the system's (platform/kv_monotonic.cpp).
 function(orvel_platform_half build)
-  cmake_parse_arguments(H "" "" "LIBS" ${ARGN})
-  add_library(orvel_${build} OBJECT ${H_UNPARSED_ARGUMENTS} ${CMAKE_SOURCE_DIR}/platform/kv_sys.cpp)
+  cmake_parse_arguments(H "" "CLOCK" "LIBS" ${ARGN})
+  if(H_CLOCK)
+    set(clock ${H_CLOCK})
+  elseif(ORVEL_MONOTONIC_CLOCK)
+    set(clock ${ORVEL_MONOTONIC_CLOCK})
+  else()
+    set(clock ${CMAKE_SOURCE_DIR}/platform/kv_monotonic.cpp)
+  endif()
+  add_library(orvel_${build} OBJECT ${H_UNPARSED_ARGUMENTS} ${CMAKE_SOURCE_DIR}/platform/kv_sys.cpp ${clock})
   set(inc ${CMAKE_BINARY_DIR}/include/platform_${build}/platform)
   file(MAKE_DIRECTORY ${inc})
   file(CREATE_LINK ${CMAKE_SOURCE_DIR}/platform/${build} ${inc}/${build} SYMBOLIC)

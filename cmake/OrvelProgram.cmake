@@ -9,7 +9,9 @@
 #   orvel_program(Orvel_gp2x gp2x main.cpp)
 #   orvel_program(Orvel_win desktop main.cpp)
 #
-# Programs land in the top of the build tree (build/, build-arm/).
+# Programs land in the top of the build tree (build/, build-arm/). A
+# toolchain that brings a system layer (ORVEL_SYSTEM_LAYER, the handheld's
+# start-up and system calls) has it linked into every program.
 function(orvel_program name build)
   if(EMSCRIPTEN)
     set(only web)
@@ -22,6 +24,6 @@ function(orvel_program name build)
     return()
   endif()
   add_executable(${name} ${ARGN})
-  target_link_libraries(${name} PRIVATE orvel_${build} orvel_engine)
+  target_link_libraries(${name} PRIVATE orvel_${build} orvel_engine ${ORVEL_SYSTEM_LAYER})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endfunction()

@@ -20,7 +20,9 @@
 #include <cstdint>
 
 /* First call of main. Returns 0 when the platform is up, -1 when it is not
- * (desktop: no display; it prints one line saying so). Either way the
+ * (desktop: no display; it prints one line saying so). The handheld changes
+ * to the folder of the program's own file first, where its data/ is (the
+ * console's menu may start it from anywhere). Either way the
  * program carries on: the set-up calls that need the platform then fail on
  * their own (scr_init returns null, kb_init -1, snd_init 0). */
 int sys_init(void);
@@ -80,9 +82,12 @@ void kb_platClose(void);
  * backwards while the program runs. */
 int timer_platNow(void);
 
-/* The system's monotonic clock (CLOCK_MONOTONIC) in milliseconds, wrapping in
- * 32 bits: what the desktop build and the headless build's real clock
- * return from timer_platNow. */
+/* The system's monotonic clock in milliseconds, wrapping in 32 bits: what
+ * the desktop build, the handheld build and the headless build's real clock
+ * return from timer_platNow. CLOCK_MONOTONIC (platform/kv_monotonic.cpp),
+ * except in the handheld build and on the console, whose kernel has none:
+ * there it is the wall clock from its first reading, held where the wall
+ * clock is set back (platform/gp2x/gp2x_clock.cpp). */
 int timer_monotonicMs(void);
 
 #endif

@@ -13,6 +13,10 @@
 #include "platform/kv_sys.h"
 #include "video/kv_video.h"
 
+/* The name the program was started by (argv[0]): glibc's on the host, the
+ * start-up's (platform/gp2x/linux24) on the console. */
+extern "C" char* program_invocation_name;
+
 /* ---- Globals -------------------------------------------------------------
  * Lifetime: scr_platOpen .. scr_platClose. */
 static int fbdev = -1;           /* frame buffer descriptor, -1 when closed */
@@ -90,23 +94,53 @@ void kb_platClose(void)
 
 int timer_platNow(void)
 {
-    return timer_monotonicMs();
+    return timer_monotonicMs(); /* gp2x_clock.cpp */
 }
 
 /* ---- Program entry and exit ---------------------------------------------- */
 
 const int sysHandheld = 1;
 
+/* Changes to the folder that holds the program's file, where its data/ is:
+ * the console's menu may start it from anywhere. The folder comes from
+ * argv[0] when that names a path; a bare name (no slash) says nothing about
+ * where the file is, so then from the kernel's link /proc/self/exe. When
+ * neither tells, the program stays where it was started. */
+static void gp2x_toOwnFolder(void)
+{
+    char path[1024];
+    const char* self = program_invocation_name;
+    if (self && strchr(self, '/')) {
+        size_t n = strlen(self);
+        if (n >= sizeof path)
+            return;
+        memcpy(path, self, n + 1);
+    } else {
+        ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+        if (n <= 0)
+            return;
+        path[n] = 0;
+        if (!strchr(path, '/'))
+            return;
+    }
+    char* slash = strrchr(path, '/');
+    slash[slash == path ? 1 : 0] = 0; /* "/orvel.gpe" is in "/" */
+    int r = chdir(path);
+    (void)r; /* a folder we cannot enter: stay, and the loaders say what is missing */
+}
+
 int sys_init(void)
 {
+    gp2x_toOwnFolder();
     return 0;
 }
 
 void sys_exit(void)
 {
     /* The menu is started by its full path, so a failed chdir is ignored;
-     * execl returns only when the menu cannot be started. */
+     * execve returns only when the menu cannot be started. */
     int r = chdir(GP2X_MENU_DIR);
     (void)r;
-    execl(GP2X_MENU_PATH, GP2X_MENU_PATH, (char*)nullptr);
+    char* const argv[] = {(char*)GP2X_MENU_PATH, nullptr};
+    execve(GP2X_MENU_PATH, argv, environ);
 }

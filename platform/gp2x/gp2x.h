@@ -35,4 +35,26 @@ enum {
     GP2X_FRAGMENTS = 0x0002000F    /* at most 2 fragments of 2^15 bytes */
 };
 
+/* The handheld's clock: the console's kernel has no monotonic clock, so it
+ * is built on the wall clock (gettimeofday), which can be set back. */
+struct Gp2xClock {
+    int started;         /* 0 until the first reading */
+    long long lastUs;    /* us: the wall clock at the last reading */
+    long long elapsedUs; /* us: the clock's time, summed over the readings */
+};
+
+/* Advances *c to the wall-clock reading nowUs (microseconds) and returns the
+ * clock in milliseconds since its first reading, wrapping in 32 bits. A
+ * reading earlier than the one before (the wall clock was set back) adds
+ * nothing: the clock holds there and goes on from the new reading, so it
+ * never runs backwards. */
+inline int gp2x_clockAdvance(Gp2xClock* c, long long nowUs)
+{
+    if (c->started && nowUs > c->lastUs)
+        c->elapsedUs += nowUs - c->lastUs;
+    c->started = 1;
+    c->lastUs = nowUs;
+    return (int)(unsigned)(unsigned long long)(c->elapsedUs / 1000);
+}
+
 #endif

@@ -11,16 +11,39 @@
  *   platform_check [--still] [--frames N]
  *     --still     draw frame 0's pattern every frame (for screenshots)
  *     --frames N  also stop after N frames
+ *   platform_check --stat FILE
+ *     prints what fstat says of FILE, as the build's C library sees it, and
+ *     exits (1 when it cannot be opened or fstat fails)
  */
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "audio/kv_audio.h"
 #include "demo/kv_input.h"
 #include "platform/kv_sys.h"
 #include "tests/platform/check_pattern.h"
 #include "video/kv_video.h"
+
+/* One line of the fields of fstat(FILE). Returns the exit code. */
+static int printStat(const char* path)
+{
+    int fd = open(path, O_RDONLY);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        printf("check: stat failed\n");
+        return 1;
+    }
+    close(fd);
+    printf("check: stat mode %o nlink %u uid %u gid %u ino %llu size %lld blksize %ld blocks %lld mtime %lld\n",
+           (unsigned)st.st_mode, (unsigned)st.st_nlink, (unsigned)st.st_uid, (unsigned)st.st_gid,
+           (unsigned long long)st.st_ino, (long long)st.st_size, (long)st.st_blksize, (long long)st.st_blocks,
+           (long long)st.st_mtim.tv_sec);
+    return 0;
+}
 
 int main(int argc, char** argv)
 {
@@ -31,6 +54,8 @@ int main(int argc, char** argv)
             still = 1;
         else if (!strcmp(argv[i], "--frames") && i + 1 < argc)
             maxFrames = atol(argv[++i]);
+        else if (!strcmp(argv[i], "--stat") && i + 1 < argc)
+            return printStat(argv[i + 1]);
     }
 
     sys_init();

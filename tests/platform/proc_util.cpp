@@ -158,6 +158,18 @@ void sleepMs(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+bool makeFakeDev(const std::string& dir, FakeDev* d)
+{
+    *d = {dir, dir + "/fb0", dir + "/GPIO", dir + "/dsp"};
+    return mkdir(dir.c_str(), 0755) == 0 && ts::writeFile(d->fb, std::vector<uint8_t>(320 * 240 * 2, 0)) &&
+           mkfifo(d->gpio.c_str(), 0644) == 0 && ts::writeFile(d->dsp, {});
+}
+
+std::vector<std::string> consoleQemu(const std::string& root, const std::string& trace)
+{
+    return {"qemu-arm", "-cpu", "ti925t", "-r", "2.4.26", "-L", root, "-strace", "-D", trace};
+}
+
 bool startX(XServer* x, std::string* why)
 {
     if (!ts::haveTool("Xvfb")) {

@@ -50,6 +50,25 @@ bool pressButtons(const std::string& fifo, uint32_t word);
 /* Sleeps. */
 void sleepMs(int ms);
 
+/* ---- The handheld under qemu-arm -------------------------------------------
+ * A folder standing in for /dev: a frame buffer file of one black frame to
+ * read frames back from, a FIFO to press buttons through, an empty plain file
+ * for the PCM. */
+struct FakeDev {
+    std::string dir, fb, gpio, dsp;
+};
+
+/* Makes the folder `dir` with the three devices. False when it cannot. */
+bool makeFakeDev(const std::string& dir, FakeDev* d);
+
+/* The start of a qemu-arm command line that stands in for the console: an
+ * ARM920T's ARMv4T core (ti925t: no FPU and no ARMv5 instruction; either
+ * would end the program with SIGILL), reporting kernel 2.4.26, files looked
+ * up under `root` first (root/dev/... for the devices), and the system calls
+ * logged into `trace` (a log of its own, which a program closing its stderr
+ * does not end). The program and its arguments follow. */
+std::vector<std::string> consoleQemu(const std::string& root, const std::string& trace);
+
 /* A private X server (Xvfb) on a display of its own choosing. */
 struct XServer {
     pid_t pid = -1;

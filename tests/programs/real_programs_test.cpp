@@ -1,7 +1,8 @@
 /* Both real programs with the real data set: the desktop one in a private X
  * server (the loading screen, then the first title, Escape quits), the
  * handheld one under qemu on a CPU without FPU with fake devices (frames in
- * the frame buffer, PCM in the audio device, start quits). */
+ * the frame buffer, PCM in the audio device, start quits). The console's own
+ * CPU and kernel run the handheld one in tests/platform/handheld_test.cpp. */
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -157,7 +158,10 @@ TEST(Handheld, RunsUnderQemuIntoFakeDevicesAndQuitsOnStart)
 {
     if (!ts::haveTool("qemu-arm"))
         GTEST_SKIP() << "qemu-arm (Debian qemu-user) is not installed";
-    std::string bin = ORVEL_ARM_BUILD_DIR "/Orvel_gp2x";
+    /* the program as packed for the SD card, with its data beside it (it
+     * changes to its own folder), started from the host build's folder by
+     * its full path */
+    std::string bin = ORVEL_ARM_BUILD_DIR "/orvel/orvel.gpe";
     if (access(bin.c_str(), X_OK))
         GTEST_SKIP() << bin << " is not built (make arm)";
     std::string tmp = ts::makeTempDir("orvelgp2x");
