@@ -181,7 +181,7 @@ TEST(Gp2xUnderQemu, MissingDevicesSkipTheLoopButStillHandOver)
  * same file (in the C library's field widths: 16-bit inode numbers and ids). */
 TEST(Gp2xUnderQemu, FstatSeesWhatTheHostSees)
 {
-    if (!pu::haveTool("qemu-arm"))
+    if (!ts::haveTool("qemu-arm"))
         GTEST_SKIP() << "qemu-arm (Debian qemu-user) is not installed";
     std::string bin = armCheckPath();
     if (access(bin.c_str(), X_OK) != 0)

@@ -76,7 +76,7 @@ long findHostFrame(const std::vector<uint8_t>& fb, long near, long reach, int* c
 TEST(HandheldPackage, RunsFromTheCardDrawsTheHostsFramesAndHandsOver)
 {
     for (const char* tool : {"qemu-arm", "unzip"})
-        if (!pu::haveTool(tool))
+        if (!ts::haveTool(tool))
             GTEST_SKIP() << tool << " is not installed (Debian qemu-user, unzip)";
     std::string zip = kArmBuild + "/orvel-gp2x.zip";
     if (access(zip.c_str(), R_OK) != 0)

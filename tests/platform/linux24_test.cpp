@@ -269,7 +269,7 @@ std::string toolOutput(const std::vector<std::string>& argv, const std::string& 
 TEST(HandheldBinary, ArmV4TSoftFloatWithOnlyOldInterfaceCalls)
 {
     for (const char* tool : {"arm-none-eabi-objdump", "readelf"})
-        if (!pu::haveTool(tool))
+        if (!ts::haveTool(tool))
             GTEST_SKIP() << tool << " is not installed (Debian binutils-arm-none-eabi, binutils)";
     std::string tmp = ts::makeTempDir("armbin");
     for (const char* name : {"Orvel_gp2x", "platform_check_gp2x"}) {
