@@ -75,4 +75,4 @@ fuzz: fuzz-build
 	@tests/fuzz/fuzz-run build-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-asan build-arm build-fuzz
+	rm -rf build build-asan build-arm build-arm-bench build-fuzz
