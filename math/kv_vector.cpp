@@ -91,15 +91,44 @@ void fp_vecCross(FpVec3* dst, const FpVec3* a, const FpVec3* b)
     *dst = c;
 }
 
+/* n rounded to the nearest float (ties to even), as an integer: n itself
+ * below 2^24, else n with its bits below the top 24 rounded away. n < 2^31,
+ * so the result is at most 2^31. */
+static uint32_t vec_floatRound(uint32_t n)
+{
+    if (n < (1u << 24))
+        return n;
+    int s = 1; /* bits below the top 24 */
+    while (n >> (24 + s))
+        s++;
+    const uint32_t low = n & ((1u << s) - 1), half = 1u << (s - 1);
+    uint32_t q = n >> s;
+    if (low > half || (low == half && (q & 1)))
+        q++;
+    return q << s;
+}
+
+fixed vec_normalScale(fixed len2)
+{
+    /* The float form: len = bsqrt(fp_fconv(len2)), k = fp_convf(1.0f /
+     * len). fp_fconv and bsqrt's * 256 only scale by powers of two, so
+     * bsqrt reads trunc(float(len2) / 16) and len = n / 16 with n its
+     * isqrt. k = trunc(float(16 / n) * 4096) = trunc(float(65536 / n)):
+     * the rounding to 24 bits never reaches the next integer, because the
+     * fraction of 65536 / n is a multiple of 1 / n, which is coarser than
+     * half a float step there (n < 2^16), so k = 65536 / n in integers. */
+    if (len2 <= 0)
+        return 0; /* bsqrt of a negative number is 0 */
+    const int n = isqrt((int)(vec_floatRound((uint32_t)len2) >> 4));
+    return n == 0 ? 0 : 65536 / n;
+}
+
 void fp_vecNormal(FpVec3* v)
 {
     fixed len2 = fp_add(fp_add(fp_mul(v->x, v->x), fp_mul(v->y, v->y)), fp_mul(v->z, v->z));
-    if (len2 == 0)
+    fixed k = vec_normalScale(len2);
+    if (k == 0) /* too short to measure, or len2 wrapped negative */
         return;
-    float len = bsqrt(fp_fconv(len2));
-    if (len == 0.0f) /* too short to measure, or len2 wrapped negative */
-        return;
-    fixed k = fp_convf(1.0f / len);
     v->x = fp_mul(v->x, k);
     v->y = fp_mul(v->y, k);
     v->z = fp_mul(v->z, k);

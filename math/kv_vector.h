@@ -63,4 +63,9 @@ void fp_vecCross(FpVec3* dst, const FpVec3* a, const FpVec3* b);
  * length passes about 724.0; the result is then meaningless. */
 void fp_vecNormal(FpVec3* v);
 
+/* The k of fp_vecNormal for a squared length len2, computed in integers
+ * with the same result as the float form: 0 when bsqrt(fp_fconv(len2)) is
+ * 0 (len2 <= 15, or negative), else fp_convf(1.0f / that root). */
+fixed vec_normalScale(fixed len2);
+
 #endif
