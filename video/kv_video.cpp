@@ -3,6 +3,7 @@
  */
 #include "video/kv_video.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,12 @@ static uint16_t* scr1 = nullptr; /* back buffer, 320x240 RGB565, or null */
 
 /* Lifetime: whole run. */
 uint8_t scr8b[SCR_PIXELS]; /* ribbon intensity plane, 320x240 bytes 0..255 */
+
+/* Two RGB565 pixels in one 32-bit word, the left one in the low half (both
+ * machines are little-endian); may alias the uint16_t pixels it is read
+ * from and written to. */
+typedef uint32_t __attribute__((may_alias)) PixPair;
+static_assert(std::endian::native == std::endian::little, "pixel pairs assume a little-endian machine");
 
 /* Constant: the loaders' two standard messages (kv_video.h). */
 const char kv_msgNotFound[] = "EEEEEEEEEEEK!!!     file not found!!";
@@ -83,8 +90,20 @@ void scr_clrc(uint16_t c)
         memset(scr1, c & 0xFF, SCR_BYTES);
         return;
     }
-    for (int i = 0; i < SCR_PIXELS; i++)
-        scr1[i] = c;
+    /* two pixels a word, eight words a step (the buffer is word aligned
+     * and SCR_PIXELS a multiple of 16) */
+    const uint32_t two = (uint32_t)c * 0x10001u;
+    PixPair* d = (PixPair*)scr1;
+    for (int i = 0; i < SCR_PIXELS / 2; i += 8, d += 8) {
+        d[0] = two;
+        d[1] = two;
+        d[2] = two;
+        d[3] = two;
+        d[4] = two;
+        d[5] = two;
+        d[6] = two;
+        d[7] = two;
+    }
 }
 
 void scr_clr(unsigned r, unsigned g, unsigned b)
@@ -359,17 +378,114 @@ static int pic_clip(const Pic16b* pic, int x, int y, int* c0, int* c1, int* r0, 
     return *c0 < *c1 && *r0 < *r1;
 }
 
+/* ---- Picture rows, two pixels a word --------------------------------------
+ * A row of n pixels from src onto dst: the first pixel alone when dst is
+ * not word aligned, then pairs stored as words, then the last pixel alone.
+ * A source a pixel off the word grid is read as aligned words and shifted
+ * into pairs; those reads never pass the word holding the row's last pixel
+ * (the loop stops a pair early for that). Every pixel gets exactly what the
+ * one-pixel rule (the *_one functions) gives it. */
+
+/* Keyed copy of one pixel. */
+static inline void pic_copyOne(uint16_t* d, uint16_t s)
+{
+    if (s != PIC_KEY)
+        *d = s;
+}
+
+/* Keyed copy of a pair: one word store when neither pixel is the key. */
+static inline void pic_copyTwo(PixPair* d, uint32_t s)
+{
+    const uint32_t lo = s & 0xFFFFu, hi = s >> 16;
+    if (lo != PIC_KEY && hi != PIC_KEY) {
+        *d = s;
+        return;
+    }
+    pic_copyOne((uint16_t*)d, (uint16_t)lo);
+    pic_copyOne((uint16_t*)d + 1, (uint16_t)hi);
+}
+
+/* Additive drawing of one pixel (drawPic16b_add's rule). */
+static inline void pic_addOne(uint16_t* d, uint16_t s)
+{
+    if (s == 0 || s == PIC_KEY)
+        return;
+    *d = *d ? pic_addPixel(*d, s) : s;
+}
+
+/* pic_addPixel on both halves of two words at once: the halved channels of
+ * a pair sum to at most 0xF7DE a half, so no carry crosses into the other
+ * pixel; each carry bit b of a half sets the bits below it that
+ * pic_addPixel sets (m - (m >> k) for the mask m of the carries), and the
+ * low half's bit 15, shifted into the high half's bit 0, is cleared as the
+ * 16-bit result drops it. */
+static inline uint32_t pic_addTwo(uint32_t d, uint32_t s)
+{
+    uint32_t t = ((s >> 1) & 0x7BEF7BEFu) + ((d >> 1) & 0x7BEF7BEFu);
+    const uint32_t r = t & 0x80008000u, g = t & 0x04000400u, b = t & 0x00100010u;
+    t |= (r - (r >> 4)) | (g - (g >> 5)) | (b - (b >> 4));
+    return (t << 1) & 0xFFFEFFFEu;
+}
+
+/* Additive drawing of a pair: a pair of black source pixels is skipped at
+ * once; one word when both pixels take the sum. */
+static inline void pic_addTwoAt(PixPair* d, uint32_t s)
+{
+    if (s == 0)
+        return;
+    const uint32_t dw = *d;
+    const uint32_t slo = s & 0xFFFFu, shi = s >> 16;
+    if (slo && shi && slo != PIC_KEY && shi != PIC_KEY && (dw & 0xFFFFu) && (dw >> 16)) {
+        *d = pic_addTwo(dw, s);
+        return;
+    }
+    pic_addOne((uint16_t*)d, (uint16_t)slo);
+    pic_addOne((uint16_t*)d + 1, (uint16_t)shi);
+}
+
+template <bool ADD>
+static void pic_row(uint16_t* dst, const uint16_t* src, int n)
+{
+    if (n > 0 && ((uintptr_t)dst & 2)) {
+        ADD ? pic_addOne(dst, *src) : pic_copyOne(dst, *src);
+        dst++;
+        src++;
+        n--;
+    }
+    PixPair* d = (PixPair*)dst;
+    int pairs = n >> 1;
+    if (((uintptr_t)src & 2) == 0) {
+        const PixPair* s = (const PixPair*)src;
+        for (int k = 0; k < pairs; k++)
+            ADD ? pic_addTwoAt(d + k, s[k]) : pic_copyTwo(d + k, s[k]);
+    } else if (pairs > 0) {
+        /* word k of s holds src[2k - 1] and src[2k]; the last pair's
+         * second pixel is read alone */
+        const PixPair* s = (const PixPair*)(src - 1);
+        uint32_t prev = s[0];
+        for (int k = 0; k < pairs - 1; k++) {
+            const uint32_t cur = s[k + 1];
+            const uint32_t two = (prev >> 16) | (cur << 16);
+            ADD ? pic_addTwoAt(d + k, two) : pic_copyTwo(d + k, two);
+            prev = cur;
+        }
+        const uint32_t last = (prev >> 16) | ((uint32_t)src[2 * pairs - 1] << 16);
+        ADD ? pic_addTwoAt(d + pairs - 1, last) : pic_copyTwo(d + pairs - 1, last);
+    }
+    if (n & 1) {
+        ADD ? pic_addOne(dst + n - 1, src[n - 1]) : pic_copyOne(dst + n - 1, src[n - 1]);
+    }
+}
+
 void drawPic16b(const Pic16b* pic, int x, int y)
 {
     int c0, c1, r0, r1;
     if (!pic_clip(pic, x, y, &c0, &c1, &r0, &r1))
         return;
     for (int r = r0; r < r1; r++) {
-        const uint16_t* src = pic->pixels + (size_t)r * pic->width;
+        const uint16_t* src = pic->pixels + (size_t)r * pic->width + c0;
         uint16_t* dst = scr1 + (y + r) * SCR_W + x + c0;
-        for (int c = c0; c < c1; c++, dst++)
-            if (src[c] != PIC_KEY)
-                *dst = src[c];
+        pic_row<false>(dst, src, c1 - c0);
     }
 }
 
@@ -393,14 +509,9 @@ void drawPic16b_add(const Pic16b* pic, int x, int y)
     if (!pic_clip(pic, x, y, &c0, &c1, &r0, &r1))
         return;
     for (int r = r0; r < r1; r++) {
-        const uint16_t* src = pic->pixels + (size_t)r * pic->width;
+        const uint16_t* src = pic->pixels + (size_t)r * pic->width + c0;
         uint16_t* dst = scr1 + (y + r) * SCR_W + x + c0;
-        for (int c = c0; c < c1; c++, dst++) {
-            uint16_t s = src[c];
-            if (s == 0 || s == PIC_KEY)
-                continue;
-            *dst = *dst ? pic_addPixel(*dst, s) : s;
-        }
+        pic_row<true>(dst, src, c1 - c0);
     }
 }
 

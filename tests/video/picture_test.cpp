@@ -1,7 +1,9 @@
 /* Pictures: TGA and raw loading, size parsing, keyed and additive blits. */
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -422,6 +424,52 @@ TEST_F(Blits, AdditiveBlitSkipsZeroAndKeyAndTakesSourceOnBlack)
     drawPic16b_add(&pic, 300, -15); /* clipped right and top */
     EXPECT_EQ(drawn(), 20 * 5);
     EXPECT_EQ(buf[300], 15 * 32 + 1);
+}
+
+/* The blits move pairs of pixels as words: against the one-pixel rule on
+ * random pictures (with black, key and saturating pixels) and a random
+ * screen (with black), at every alignment of source and target and with
+ * clipping on either side. */
+TEST_F(Blits, PairedBlitsMatchTheOnePixelRuleAtEveryAlignment)
+{
+    std::mt19937 rng(5);
+    auto pixel = [&] {
+        uint32_t r = rng();
+        switch (r % 8) {
+        case 0: return (uint16_t)0;
+        case 1: return (uint16_t)PIC_KEY;
+        case 2: return (uint16_t)0xFFFF;
+        default: return (uint16_t)(r >> 16);
+        }
+    };
+    std::vector<uint16_t> srcPx(37 * 9);
+    for (int w : {36, 37}) {
+        for (uint16_t& p : srcPx)
+            p = pixel();
+        Pic16b p{srcPx.data(), 9, (uint16_t)w, 5}; /* height, width */
+        for (int x : {-3, -2, -1, 0, 1, 2, 3, 282, 283, 284, 285, 300, 301}) {
+            for (int add = 0; add < 2; add++) {
+                std::vector<uint16_t> screen(SCR_PIXELS);
+                for (uint16_t& q : screen)
+                    q = pixel() == PIC_KEY ? 0 : pixel();
+                std::vector<uint16_t> want = screen;
+                for (int r = 0; r < 9; r++)
+                    for (int c = 0; c < w; c++) {
+                        int sx = x + c, sy = 5 + r;
+                        if (sx < 0 || sx >= SCR_W)
+                            continue;
+                        uint16_t s = srcPx[r * w + c], &d = want[sy * SCR_W + sx];
+                        if (!add && s != PIC_KEY)
+                            d = s;
+                        if (add && s != 0 && s != PIC_KEY)
+                            d = d ? pic_addPixel(d, s) : s;
+                    }
+                std::copy(screen.begin(), screen.end(), buf);
+                add ? drawPic16b_add(&p, x, 5) : drawPic16b(&p, x, 5);
+                ASSERT_TRUE(std::equal(want.begin(), want.end(), buf)) << "width " << w << " x " << x << " add " << add;
+            }
+        }
+    }
 }
 
 TEST_F(Blits, EmptyPicturesAndAMissingScreenDrawNothing)
