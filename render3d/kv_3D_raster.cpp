@@ -45,6 +45,18 @@ static inline unsigned scan_texel(const ScanTex& t, uint32_t u, uint32_t v)
     return t.texels[col + (row << t.vshift)];
 }
 
+/* 1 when the depth z + i * dz of every pixel i of the span (stepped in 32
+ * bits, read as signed) is greater than near, by a test cheap enough for
+ * short spans: with near < z < 2^30, |dz| < 2^21 and at most 512 pixels,
+ * the sums stay inside the int range (no wrap), so the depths run in a
+ * straight line and it is enough that the last one is beyond near too. */
+static inline int scan_aboveNear(const Span* s, fixed near)
+{
+    if (s->z <= near || s->z >= (1 << 30) || s->dz <= -(1 << 21) || s->dz >= (1 << 21) || s->len > 512)
+        return 0;
+    return s->z + (s->len - 1) * s->dz > near;
+}
+
 void draw_scanline(Span* s)
 {
     const fixed near = cam.near;
@@ -61,6 +73,30 @@ void draw_scanline(Span* s)
                 unsigned texel = scan_texel(t, u, v);
                 if (texel != TEX_KEY)
                     shader(&dst[i], &zd[i], texel, (fixed)z);
+            }
+        }
+        return;
+    }
+    if (t.vshift <= 11 && scan_aboveNear(s, near)) {
+        /* Every depth of the span is beyond near: the loop tests the z
+         * entry alone. The texel's byte offset takes each coordinate's
+         * bits in one shift and mask: ((u >> 12) & umask) * 2 is
+         * (u >> 11) & (umask << 1), and ((v >> 12) & vmask) << (vshift + 1)
+         * is (v >> (11 - vshift)) & (vmask << (vshift + 1)), the sign bits
+         * of the arithmetic shifts landing above either mask. */
+        const char* tex = (const char*)t.texels;
+        const int32_t colMask = t.umask << 1, rowMask = t.vmask << (t.vshift + 1);
+        const int rowShift = 11 - t.vshift;
+        uint16_t* const dend = dst + n;
+        fixed* const zend = zd + n;
+        for (int i = -n; i < 0; i++, u += du, v += dv, z += dz) {
+            if ((fixed)z <= zend[i]) {
+                const unsigned texel = *(const uint16_t*)(tex + ((((int32_t)u >> 11) & colMask) +
+                                                                 (((int32_t)v >> rowShift) & rowMask)));
+                if (texel != TEX_KEY) {
+                    dend[i] = (uint16_t)texel;
+                    zend[i] = (fixed)z;
+                }
             }
         }
         return;
