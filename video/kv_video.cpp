@@ -288,6 +288,74 @@ static long long tga_minBytes(const unsigned char* head, long long pixels)
     return at + pixels * pixelBytes;
 }
 
+/* 1 for the two kinds of TGA that the data set is made of, which we decode
+ * ourselves: 24-bit true colour without a colour map, raw (type 2) or
+ * run-length encoded (type 10), from a file whose length is known. */
+static int tga_plain(const unsigned char* head, long long fileLen)
+{
+    return head[1] == 0 && (head[2] == 2 || head[2] == 10) && head[16] == 24 && fileLen > 0;
+}
+
+/* Decodes a tga_plain file of w x h pixels (the header checked) straight
+ * into RGB565, exactly as stb_image's TGA reader followed by the
+ * conversion to RGB565 does: pixels stored blue, green, red; rows bottom
+ * up unless bit 5 of the descriptor is set; run-length packets (a count
+ * byte, bit 7 for a run of one pixel, else that many raw pixels) may run
+ * across rows; bytes past the end of the file read as 0. Columns are
+ * mirrored when rightToLeft. Returns the pixels, or null after the "not
+ * nuff mem" message. */
+static uint16_t* tga_decodePlain(FILE* f, const unsigned char* head, long long fileLen, int w, int h,
+                                 int rightToLeft)
+{
+    unsigned char* file = (unsigned char*)malloc((size_t)fileLen);
+    uint16_t* px = pic_alloc(w, h);
+    if (!file || !px) {
+        if (!file && px)
+            printf("%s", kv_msgNoMem);
+        free(file);
+        free(px);
+        return nullptr;
+    }
+    const size_t have = fseek(f, 0, SEEK_SET) == 0 ? fread(file, 1, (size_t)fileLen, f) : 0;
+    const unsigned char* p = file + 18 + head[0];
+    const unsigned char* const end = file + have;
+    const int bottomUp = !(head[17] & 0x20);
+    const int rle = head[2] == 10;
+    int count = 0, repeating = 0; /* pixels left in the packet, and its kind */
+    uint16_t c = 0;
+    for (int fr = 0; fr < h; fr++) {
+        uint16_t* row = px + (size_t)(bottomUp ? h - 1 - fr : fr) * w;
+        uint16_t* d = rightToLeft ? row + w - 1 : row;
+        const int step = rightToLeft ? -1 : 1;
+        if (!rle && end - p >= 3 * (ptrdiff_t)w) {
+            /* a whole raw row in the file */
+            for (int x = 0; x < w; x++, p += 3, d += step)
+                *d = (uint16_t)(((p[2] >> 3) << 11) | ((p[1] >> 2) << 5) | (p[0] >> 3));
+            continue;
+        }
+        for (int x = 0; x < w; x++, d += step) {
+            int read = 1;
+            if (rle) {
+                if (count == 0) {
+                    const int cmd = p < end ? *p++ : 0;
+                    count = 1 + (cmd & 127);
+                    repeating = cmd >> 7;
+                } else if (repeating) {
+                    read = 0;
+                }
+                count--;
+            }
+            if (read) {
+                const unsigned b = p < end ? *p++ : 0, g = p < end ? *p++ : 0, r = p < end ? *p++ : 0;
+                c = (uint16_t)(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+            }
+            *d = c;
+        }
+    }
+    free(file);
+    return px;
+}
+
 void loadTGA16b(const char* path, Pic16b* pic)
 {
     pic_empty(pic);
@@ -321,6 +389,13 @@ void loadTGA16b(const char* path, Pic16b* pic)
     if (headLen < sizeof head || (fileLen >= 0 && fileLen < tga_minBytes(head, (long long)w * h))) {
         printf(tgaRefused, path, "file too short for its size");
         fclose(f);
+        return;
+    }
+    if (tga_plain(head, fileLen)) {
+        uint16_t* px = tga_decodePlain(f, head, fileLen, w, h, rightToLeft);
+        fclose(f);
+        if (px)
+            pic_set(pic, px, w, h);
         return;
     }
     unsigned char* rgb = stbi_load_from_file(f, &w, &h, &comp, 3);
