@@ -88,20 +88,13 @@ static const float QUADRANT_ADD = 3.1416f;        /* added by batan2 for x > 0 *
 
 /* ---- Integer square root ------------------------------------------------- */
 
-int isqrt(int n)
+/* The steps of isqrt for root bits 2^TOP down to 2^0, unrolled: r is what
+ * is left of n, d twice the root found so far (see isqrt). */
+template <int TOP>
+static inline uint32_t isqrt_steps(int32_t r, uint32_t d)
 {
-    /* R: what is left of n; D: twice the root found so far, with the bits
-     * above the current one. Each step tries the next root bit 2^k: taking it
-     * costs (root + 2^k)^2 - root^2 = (D + 2^k) << k. The comparison is
-     * signed, so a negative n never takes a bit and gives 0. */
-    int32_t r = n;
-    uint32_t d = 0;
-    if (n > 0x3FFFFFFF) { /* top bit pair: root bit 2^15 */
-        d = 1u << 16;
-        r = n - 0x40000000;
-    }
 #pragma GCC unroll 15
-    for (int k = 14; k >= 0; k--) {
+    for (int k = TOP; k >= 0; k--) {
         /* the trial value stays below 2^31: D < 2^17 is a multiple of 2^(k+2) */
         int32_t t = (int32_t)((d + (1u << k)) << k);
         if (r >= t) {
@@ -109,7 +102,22 @@ int isqrt(int n)
             d |= 2u << k;
         }
     }
-    return (int)(d >> 1);
+    return d;
+}
+
+int isqrt(int n)
+{
+    /* R: what is left of n; D: twice the root found so far, with the bits
+     * above the current one. Each step tries the next root bit 2^k: taking it
+     * costs (root + 2^k)^2 - root^2 = (D + 2^k) << k. The comparison is
+     * signed, so a negative n never takes a bit and gives 0. Below 2^16 no
+     * bit above 2^7 can be taken (its trial value 4^k is larger than n), so
+     * a small n starts there. */
+    if (n < (1 << 16))
+        return (int)(isqrt_steps<7>(n, 0) >> 1);
+    if (n > 0x3FFFFFFF) /* top bit pair: root bit 2^15 */
+        return (int)(isqrt_steps<14>(n - 0x40000000, 1u << 16) >> 1);
+    return (int)(isqrt_steps<14>(n, 0) >> 1);
 }
 
 /* ---- Arc tangent --------------------------------------------------------- */

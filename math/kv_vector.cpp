@@ -91,6 +91,21 @@ void fp_vecCross(FpVec3* dst, const FpVec3* a, const FpVec3* b)
     *dst = c;
 }
 
+/* ---- Globals -------------------------------------------------------------
+ * kVecRecip[n] = 65536 / n (integer division) for n = 1 .. VEC_RECIP - 1,
+ * and 0 for n = 0: fp_vecNormal's scale for the roots of unit-sized
+ * vectors, without a division. */
+enum { VEC_RECIP = 256 };
+static constexpr struct VecRecip {
+    int32_t k[VEC_RECIP];
+    constexpr VecRecip() : k()
+    {
+        for (int n = 1; n < VEC_RECIP; n++)
+            k[n] = 65536 / n;
+    }
+    constexpr int32_t operator[](int n) const { return k[n]; }
+} kVecRecip;
+
 /* n rounded to the nearest float (ties to even), as an integer: n itself
  * below 2^24, else n with its bits below the top 24 rounded away. n < 2^31,
  * so the result is at most 2^31. */
@@ -120,7 +135,9 @@ fixed vec_normalScale(fixed len2)
     if (len2 <= 0)
         return 0; /* bsqrt of a negative number is 0 */
     const int n = isqrt((int)(vec_floatRound((uint32_t)len2) >> 4));
-    return n == 0 ? 0 : 65536 / n;
+    if (n < VEC_RECIP)
+        return kVecRecip[n];
+    return 65536 / n;
 }
 
 void fp_vecNormal(FpVec3* v)

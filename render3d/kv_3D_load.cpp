@@ -31,7 +31,7 @@
 struct ObjText {
     FILE* f;
     int stopped;     /* 0 or 1, sticky */
-    char* buf;       /* the file from `base` on, or null: fscanf only */
+    char* buf;       /* the file from `base` on and a closing 0, or null: fscanf only */
     size_t len, at;  /* bytes in buf, next byte to read */
     long base;       /* file offset of buf[0] */
 };
@@ -47,19 +47,20 @@ static int obj_digit(char c)
     return c >= '0' && c <= '9';
 }
 
-/* Skips blanks in the buffer; returns the next token's start and sets *end
- * one past its last character (a blank or the end stops it). The start is
- * len when only blanks are left. */
-static size_t obj_token(const ObjText* t, size_t* end)
+/* Skips blanks in the buffer; returns the next token's start, len when
+ * only blanks are left. */
+static size_t obj_skip(const ObjText* t)
 {
     size_t i = t->at;
     while (i < t->len && obj_blank(t->buf[i]))
         i++;
-    size_t e = i;
-    while (e < t->len && !obj_blank(t->buf[e]))
-        e++;
-    *end = e;
     return i;
+}
+
+/* 1 when buf[k] ends a token: a blank or the end of the buffer. */
+static int obj_ends(const ObjText* t, size_t k)
+{
+    return k == t->len || obj_blank(t->buf[k]);
 }
 
 /* Leaves the buffer for fscanf at the token starting at buf[from]; the
@@ -77,79 +78,74 @@ static void obj_toFile(ObjText* t, size_t from)
  * being on fscanf from that token. */
 static int obj_bufU(ObjText* t, unsigned* v)
 {
-    size_t end, i = obj_token(t, &end);
+    const size_t i = obj_skip(t);
     if (i == t->len) {
         t->stopped = 1;
         *v = 0;
         return 1;
     }
-    const size_t n = end - i;
-    size_t k = 0;
-    while (k < n && obj_digit(t->buf[i + k]))
-        k++;
-    if (k < n || n > 9) {
+    unsigned x = 0;
+    size_t k = i;
+    for (; obj_digit(t->buf[k]); k++) /* the buffer's closing 0 stops it */
+        x = x * 10 + (unsigned)(t->buf[k] - '0');
+    if (k == i || k - i > 9 || !obj_ends(t, k)) {
         obj_toFile(t, i);
         return 0;
     }
-    unsigned x = 0;
-    for (k = 0; k < n; k++)
-        x = x * 10 + (unsigned)(t->buf[i + k] - '0');
     *v = x;
-    t->at = end;
+    t->at = k;
     return 1;
 }
 
-/* 10^k as float, exact for k <= 10 (5^10 < 2^24). */
-static const float kObjTen[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+/* 10^k as float for k = 0..8, each exact (5^8 < 2^24). */
+static const float kObjTen[9] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f};
 
 /* A number from the buffer, as obj_bufU. A plain token of at most 8
- * significant digits below 2^24 and at most 10 decimals is the quotient of
- * two floats that are exact, whose one rounding is the correct rounding of
+ * digits (so at most 8 decimals) whose digits make a whole number below
+ * 2^24 is the quotient of two floats that are exact, whose one rounding is the correct rounding of
  * the token's value, as strtof gives; longer plain tokens go to strtof. */
 static int obj_bufF(ObjText* t, float* v)
 {
-    size_t end, i = obj_token(t, &end);
+    const size_t i = obj_skip(t);
     if (i == t->len) {
         t->stopped = 1;
         *v = 0.0f;
         return 1;
     }
-    size_t k = i + (t->buf[i] == '-');
+    /* The digits are summed in 32 bits, which wraps beyond 9 of them; only
+     * a sum of at most 8 digits is used. The buffer's closing 0 stops the
+     * loops. */
+    const char* b = t->buf;
+    size_t k = i + (b[i] == '-');
     const size_t d0 = k;
     uint32_t mant = 0;
-    int decimals = 0, exact = 1;
-    for (; k < end && obj_digit(t->buf[k]); k++) {
-        if (mant >= 100000000u)
-            exact = 0;
-        else
-            mant = mant * 10 + (uint32_t)(t->buf[k] - '0');
-    }
-    int plain = k > d0;
-    if (plain && k < end && t->buf[k] == '.') {
+    for (; obj_digit(b[k]); k++)
+        mant = mant * 10 + (uint32_t)(b[k] - '0');
+    int plain = k > d0, decimals = 0;
+    size_t digits = k - d0;
+    if (plain && b[k] == '.') {
         const size_t f0 = ++k;
-        for (; k < end && obj_digit(t->buf[k]); k++) {
-            if (mant >= 100000000u) {
-                exact = 0;
-            } else {
-                mant = mant * 10 + (uint32_t)(t->buf[k] - '0');
-                decimals++;
-            }
-        }
+        for (; obj_digit(b[k]); k++)
+            mant = mant * 10 + (uint32_t)(b[k] - '0');
+        decimals = (int)(k - f0);
+        digits += k - f0;
         plain = k > f0;
     }
+    const int exact = digits <= 8 && mant < (1u << 24);
     char tok[64];
-    if (!plain || k != end || (!(exact && mant < (1u << 24) && decimals <= 10) && end - i >= sizeof tok)) {
+    if (!plain || !obj_ends(t, k) || (!exact && k - i >= sizeof tok)) {
         obj_toFile(t, i);
         return 0;
     }
-    t->at = end;
-    if (exact && mant < (1u << 24) && decimals <= 10) {
-        const float q = (float)mant / kObjTen[decimals];
-        *v = t->buf[i] == '-' ? -q : q;
+    t->at = k;
+    if (exact) {
+        /* a whole number needs no division */
+        const float q = decimals ? (float)mant / kObjTen[decimals] : (float)mant;
+        *v = b[i] == '-' ? -q : q;
         return 1;
     }
-    memcpy(tok, t->buf + i, end - i);
-    tok[end - i] = '\0';
+    memcpy(tok, b + i, k - i);
+    tok[k - i] = '\0';
     *v = strtof(tok, nullptr);
     return 1;
 }
@@ -187,9 +183,10 @@ static void obj_buffer(ObjText* t, long long fileLen)
     if (t->stopped || fileLen < 0 || at < 0 || at > fileLen)
         return;
     const size_t n = (size_t)(fileLen - at);
-    char* b = (char*)malloc(n ? n : 1);
+    char* b = (char*)malloc(n + 1);
     if (!b)
         return;
+    b[n] = '\0'; /* stops the digit loops at the end */
     if (fread(b, 1, n, t->f) != n) {
         free(b);
         if (fseek(t->f, at, SEEK_SET) != 0)

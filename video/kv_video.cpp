@@ -296,6 +296,16 @@ static int tga_plain(const unsigned char* head, long long fileLen)
     return head[1] == 0 && (head[2] == 2 || head[2] == 10) && head[16] == 24 && fileLen > 0;
 }
 
+/* The next stored pixel (blue, green, red) as RGB565; bytes past end read
+ * as 0. */
+static inline uint16_t tga_pixel(const unsigned char** p, const unsigned char* end)
+{
+    unsigned v[3];
+    for (unsigned& k : v)
+        k = *p < end ? *(*p)++ : 0;
+    return (uint16_t)(((v[2] >> 3) << 11) | ((v[1] >> 2) << 5) | (v[0] >> 3));
+}
+
 /* Decodes a tga_plain file of w x h pixels (the header checked) straight
  * into RGB565, exactly as stb_image's TGA reader followed by the
  * conversion to RGB565 does: pixels stored blue, green, red; rows bottom
@@ -321,35 +331,37 @@ static uint16_t* tga_decodePlain(FILE* f, const unsigned char* head, long long f
     const unsigned char* const end = file + have;
     const int bottomUp = !(head[17] & 0x20);
     const int rle = head[2] == 10;
+    const int step = rightToLeft ? -1 : 1;
     int count = 0, repeating = 0; /* pixels left in the packet, and its kind */
-    uint16_t c = 0;
+    uint16_t c = 0;               /* the pixel a run repeats */
     for (int fr = 0; fr < h; fr++) {
         uint16_t* row = px + (size_t)(bottomUp ? h - 1 - fr : fr) * w;
         uint16_t* d = rightToLeft ? row + w - 1 : row;
-        const int step = rightToLeft ? -1 : 1;
-        if (!rle && end - p >= 3 * (ptrdiff_t)w) {
-            /* a whole raw row in the file */
-            for (int x = 0; x < w; x++, p += 3, d += step)
-                *d = (uint16_t)(((p[2] >> 3) << 11) | ((p[1] >> 2) << 5) | (p[0] >> 3));
-            continue;
-        }
-        for (int x = 0; x < w; x++, d += step) {
-            int read = 1;
+        for (int x = 0; x < w;) {
+            int n = w - x; /* pixels of this row from the current packet */
             if (rle) {
                 if (count == 0) {
                     const int cmd = p < end ? *p++ : 0;
                     count = 1 + (cmd & 127);
                     repeating = cmd >> 7;
-                } else if (repeating) {
-                    read = 0;
+                    if (repeating)
+                        c = tga_pixel(&p, end);
                 }
-                count--;
+                if (count < n)
+                    n = count;
+                count -= n;
             }
-            if (read) {
-                const unsigned b = p < end ? *p++ : 0, g = p < end ? *p++ : 0, r = p < end ? *p++ : 0;
-                c = (uint16_t)(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+            x += n;
+            if (rle && repeating) {
+                for (; n > 0; n--, d += step)
+                    *d = c;
+            } else if (end - p >= 3 * (ptrdiff_t)n) {
+                for (; n > 0; n--, p += 3, d += step)
+                    *d = (uint16_t)(((p[2] >> 3) << 11) | ((p[1] >> 2) << 5) | (p[0] >> 3));
+            } else {
+                for (; n > 0; n--, d += step)
+                    *d = tga_pixel(&p, end);
             }
-            *d = c;
         }
     }
     free(file);
