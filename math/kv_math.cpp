@@ -120,6 +120,23 @@ int isqrt(int n)
     return (int)(isqrt_steps<14>(n, 0) >> 1);
 }
 
+/* ---- Division -------------------------------------------------------------- */
+
+fixed fp_divWide(fixed a, fixed b)
+{
+    const uint32_t ua = a < 0 ? 0u - (uint32_t)a : (uint32_t)a;
+    const uint32_t ub = b < 0 ? 0u - (uint32_t)b : (uint32_t)b;
+    if (ub <= (1u << 20)) {
+        /* |a| * 4096 / |b| = (|a| / |b|) * 4096 + (r * 4096) / |b| with r
+         * the remainder, below |b|, so r * 4096 fits; the quotient wraps
+         * to 32 bits as the 64-bit one's low half does */
+        const uint32_t q1 = ua / ub, r = ua % ub;
+        const uint32_t q = (q1 << FP_SHIFT) + (r << FP_SHIFT) / ub;
+        return (fixed)((a < 0) != (b < 0) ? 0u - q : q);
+    }
+    return (fixed)(uint32_t)(((int64_t)a * FP_ONE) / (int64_t)b);
+}
+
 /* ---- Arc tangent --------------------------------------------------------- */
 
 fixed fp_atan(fixed a)

@@ -160,6 +160,12 @@ inline fixed fp_mulf(fixed a, float f)
     return fp_ftoi((float)a * f);
 }
 
+/* fp_div for a dividend whose shift by 12 does not fit in 32 bits (b not
+ * 0): for |b| <= 2^20 two 32-bit divisions, |a| / |b| and its remainder
+ * shifted by 12 over |b|, make the same quotient; else the 64-bit
+ * division. */
+fixed fp_divWide(fixed a, fixed b);
+
 /* a / b: ((64-bit)a << 12) / b, 64-bit division truncating toward zero, low
  * 32 bits kept: fp_div(-1, 8192) is 0. b == 0 gives 0 rather than a crash
  * (the renderer treats a zero divisor the same way). */
@@ -172,7 +178,7 @@ inline fixed fp_div(fixed a, fixed b)
      * fraction of the 64-bit one's cost on a machine without divider. */
     if (a > -(1 << 19) && a < (1 << 19))
         return (a * FP_ONE) / b;
-    return (fixed)(uint32_t)(((int64_t)a * FP_ONE) / (int64_t)b);
+    return fp_divWide(a, b);
 }
 
 /* a / i, 32-bit division truncating toward zero. i == 0 gives 0;

@@ -468,9 +468,10 @@ static int pic_clip(const Pic16b* pic, int x, int y, int* c0, int* c1, int* r0, 
 /* ---- Picture rows, two pixels a word --------------------------------------
  * A row of n pixels from src onto dst: the first pixel alone when dst is
  * not word aligned, then pairs stored as words, then the last pixel alone.
- * A source a pixel off the word grid is read as aligned words and shifted
- * into pairs; those reads never pass the word holding the row's last pixel
- * (the loop stops a pair early for that). Every pixel gets exactly what the
+ * For the additive drawing a source a pixel off the word grid is read as
+ * aligned words and shifted into pairs (those reads never pass the word
+ * holding the row's last pixel: the loop stops a pair early for that); the
+ * keyed copy takes such a row pixel by pixel. Every pixel gets exactly what the
  * one-pixel rule (the *_one functions) gives it. */
 
 /* Keyed copy of one pixel. */
@@ -545,6 +546,14 @@ static void pic_row(uint16_t* dst, const uint16_t* src, int n)
         const PixPair* s = (const PixPair*)src;
         for (int k = 0; k < pairs; k++)
             ADD ? pic_addTwoAt(d + k, s[k]) : pic_copyTwo(d + k, s[k]);
+    } else if (!ADD) {
+        /* a keyed copy off the word grid: pixel by pixel, two a step,
+         * cheaper than shifting words into pairs */
+        uint16_t* d1 = (uint16_t*)d;
+        for (int k = 0; k < 2 * pairs; k += 2) {
+            pic_copyOne(d1 + k, src[k]);
+            pic_copyOne(d1 + k + 1, src[k + 1]);
+        }
     } else if (pairs > 0) {
         /* word k of s holds src[2k - 1] and src[2k]; the last pair's
          * second pixel is read alone */
