@@ -45,16 +45,70 @@ static inline unsigned scan_texel(const ScanTex& t, uint32_t u, uint32_t v)
     return t.texels[col + (row << t.vshift)];
 }
 
-/* 1 when the depth z + i * dz of every pixel i of the span (stepped in 32
- * bits, read as signed) is greater than near, by a test cheap enough for
+/* 1 when the depth z + i * dz of every pixel i of a span of n (stepped in
+ * 32 bits, read as signed) is greater than near, by a test cheap enough for
  * short spans: with near < z < 2^30, |dz| < 2^21 and at most 512 pixels,
  * the sums stay inside the int range (no wrap), so the depths run in a
  * straight line and it is enough that the last one is beyond near too. */
-static inline int scan_aboveNear(const Span* s, fixed near)
+static inline int scan_aboveNear(fixed z, fixed dz, int n, fixed near)
 {
-    if (s->z <= near || s->z >= (1 << 30) || s->dz <= -(1 << 21) || s->dz >= (1 << 21) || s->len > 512)
+    if (z <= near || z >= (1 << 30) || dz <= -(1 << 21) || dz >= (1 << 21) || n > 512)
         return 0;
-    return s->z + (s->len - 1) * s->dz > near;
+    return z + (n - 1) * dz > near;
+}
+
+/* The texel addressing of draw_scanline's own loops for textures up to
+ * 2048 texels wide (vshift <= 11): the texel's byte offset takes each
+ * coordinate's bits in one shift and mask. ((u >> 12) & umask) * 2 is
+ * (u >> 11) & (umask << 1), and ((v >> 12) & vmask) << (vshift + 1) is
+ * (v >> (11 - vshift)) & (vmask << (vshift + 1)): the sign bits of the
+ * arithmetic shifts land above either mask. */
+struct ScanFast {
+    const char* tex;
+    int32_t colMask, rowMask;
+    int rowShift;
+};
+
+static inline ScanFast scan_fast(const ScanTex& t)
+{
+    ScanFast f = {(const char*)t.texels, t.umask << 1, t.vmask << (t.vshift + 1), 11 - t.vshift};
+    return f;
+}
+
+static inline unsigned scan_fastTexel(const ScanFast& f, uint32_t u, uint32_t v)
+{
+    return *(const uint16_t*)(f.tex + ((((int32_t)u >> 11) & f.colMask) + (((int32_t)v >> f.rowShift) & f.rowMask)));
+}
+
+/* draw_scanline without a shader, for a texture with vshift <= 11: the
+ * pixels of [dst, dst + n) and their z entries. A span wholly beyond near
+ * tests the z entry alone. */
+static inline void scan_keyed(const ScanFast& f, uint32_t u, uint32_t v, uint32_t z, uint32_t du, uint32_t dv,
+                              uint32_t dz, uint16_t* dst, fixed* zd, int n, fixed near)
+{
+    uint16_t* const dend = dst + n;
+    fixed* const zend = zd + n;
+    if (scan_aboveNear((fixed)z, (fixed)dz, n, near)) {
+        for (int i = -n; i < 0; i++, u += du, v += dv, z += dz) {
+            if ((fixed)z <= zend[i]) {
+                const unsigned texel = scan_fastTexel(f, u, v);
+                if (texel != TEX_KEY) {
+                    dend[i] = (uint16_t)texel;
+                    zend[i] = (fixed)z;
+                }
+            }
+        }
+        return;
+    }
+    for (int i = -n; i < 0; i++, u += du, v += dv, z += dz) {
+        if ((fixed)z <= zend[i] && (fixed)z > near) {
+            const unsigned texel = scan_fastTexel(f, u, v);
+            if (texel != TEX_KEY) {
+                dend[i] = (uint16_t)texel;
+                zend[i] = (fixed)z;
+            }
+        }
+    }
 }
 
 void draw_scanline(Span* s)
@@ -77,28 +131,8 @@ void draw_scanline(Span* s)
         }
         return;
     }
-    if (t.vshift <= 11 && scan_aboveNear(s, near)) {
-        /* Every depth of the span is beyond near: the loop tests the z
-         * entry alone. The texel's byte offset takes each coordinate's
-         * bits in one shift and mask: ((u >> 12) & umask) * 2 is
-         * (u >> 11) & (umask << 1), and ((v >> 12) & vmask) << (vshift + 1)
-         * is (v >> (11 - vshift)) & (vmask << (vshift + 1)), the sign bits
-         * of the arithmetic shifts landing above either mask. */
-        const char* tex = (const char*)t.texels;
-        const int32_t colMask = t.umask << 1, rowMask = t.vmask << (t.vshift + 1);
-        const int rowShift = 11 - t.vshift;
-        uint16_t* const dend = dst + n;
-        fixed* const zend = zd + n;
-        for (int i = -n; i < 0; i++, u += du, v += dv, z += dz) {
-            if ((fixed)z <= zend[i]) {
-                const unsigned texel = *(const uint16_t*)(tex + ((((int32_t)u >> 11) & colMask) +
-                                                                 (((int32_t)v >> rowShift) & rowMask)));
-                if (texel != TEX_KEY) {
-                    dend[i] = (uint16_t)texel;
-                    zend[i] = (fixed)z;
-                }
-            }
-        }
+    if (t.vshift <= 11) {
+        scan_keyed(scan_fast(t), u, v, z, du, dv, dz, dst, zd, n, near);
         return;
     }
     for (int i = 0; i < n; i++, u += du, v += dv, z += dz) {
@@ -318,6 +352,11 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     sp.du = du;
     sp.dv = dv;
     sp.dz = dz;
+    /* The default scanline routine without a shader runs inline, its span
+     * passed in registers (the same work as the call). */
+    const int inlineRows = scanLine == draw_scanline && !pixShader && sp.vshift <= 11;
+    const ScanFast fast = scan_fast(scan_tex(&sp));
+    const fixed near = cam.near;
     for (int row = ystart; row <= ylast; row++) {
         int xl = fp_iconv(left->x);
         int xr = fp_iconv(right->x);
@@ -333,7 +372,10 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
                 xl = 0;
             }
             const int len = (xr < SCR_W ? xr : SCR_W) - xl;
-            if (len > 0) {
+            if (len > 0 && inlineRows) {
+                scan_keyed(fast, (uint32_t)u, (uint32_t)v, (uint32_t)z, (uint32_t)du, (uint32_t)dv, (uint32_t)dz,
+                           rTarget + SCR_W * row + xl, zbuf + SCR_W * row + xl, len, near);
+            } else if (len > 0) {
                 sp.len = len;
                 sp.u = u;
                 sp.v = v;
