@@ -481,9 +481,12 @@ static inline void pic_copyOne(uint16_t* d, uint16_t s)
         *d = s;
 }
 
-/* Keyed copy of a pair: one word store when neither pixel is the key. */
+/* Keyed copy of a pair: nothing for two key pixels (the transparent
+ * stretches of a keyed picture), one word store when neither is the key. */
 static inline void pic_copyTwo(PixPair* d, uint32_t s)
 {
+    if (s == (uint32_t)PIC_KEY * 0x10001u)
+        return;
     const uint32_t lo = s & 0xFFFFu, hi = s >> 16;
     if (lo != PIC_KEY && hi != PIC_KEY) {
         *d = s;
