@@ -430,14 +430,21 @@ void part_deform(int t)
     /* Rebuild bll's first frame from its undeformed twin: each vertex moves
      * radially by a factor of 1 +- 0.125 in waves along y. */
     unsigned n = bll.vertCount < bll2.vertCount ? bll.vertCount : bll2.vertCount;
+    fixed lastY = 0, k = 0; /* the factor depends on y alone: the vertices */
+    int haveK = 0;          /* of one ring, which follow each other, share it */
     for (unsigned i = 0; i < n; i++) {
         const Vertex3D* src = &bll2.verts[i];
         Vertex3D* dst = &bll.verts[i];
         FpVec3 p = {src->x, src->y, src->z};
         fp_vecMul(&p, &p, FP_ONE);
-        float y = fp_fconv(p.y);
-        float f = W * bsin(B + A * y) + 1.0f;
-        fp_vecMul(&p, &p, fp_convf(f));
+        if (!haveK || p.y != lastY) {
+            float y = fp_fconv(p.y);
+            float f = W * bsin(B + A * y) + 1.0f;
+            k = fp_convf(f);
+            lastY = p.y;
+            haveK = 1;
+        }
+        fp_vecMul(&p, &p, k);
         dst->x = p.x;
         dst->y = p.y;
         dst->z = p.z;

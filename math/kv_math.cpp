@@ -110,11 +110,17 @@ int isqrt(int n)
     /* R: what is left of n; D: twice the root found so far, with the bits
      * above the current one. Each step tries the next root bit 2^k: taking it
      * costs (root + 2^k)^2 - root^2 = (D + 2^k) << k. The comparison is
-     * signed, so a negative n never takes a bit and gives 0. Below 2^16 no
-     * bit above 2^7 can be taken (its trial value 4^k is larger than n), so
-     * a small n starts there. */
+     * signed, so a negative n never takes a bit and gives 0. Below
+     * 4^(k + 1) no bit above 2^k can be taken (its trial value 4^k' is
+     * larger than n), so a smaller n starts lower. */
+    if (n < (1 << 10))
+        return (int)(isqrt_steps<4>(n, 0) >> 1);
     if (n < (1 << 16))
         return (int)(isqrt_steps<7>(n, 0) >> 1);
+    if (n < (1 << 20))
+        return (int)(isqrt_steps<9>(n, 0) >> 1);
+    if (n < (1 << 24))
+        return (int)(isqrt_steps<11>(n, 0) >> 1);
     if (n > 0x3FFFFFFF) /* top bit pair: root bit 2^15 */
         return (int)(isqrt_steps<14>(n - 0x40000000, 1u << 16) >> 1);
     return (int)(isqrt_steps<14>(n, 0) >> 1);

@@ -93,9 +93,10 @@ void fp_vecCross(FpVec3* dst, const FpVec3* a, const FpVec3* b)
 
 /* ---- Globals -------------------------------------------------------------
  * kVecRecip[n] = 65536 / n (integer division) for n = 1 .. VEC_RECIP - 1,
- * and 0 for n = 0: fp_vecNormal's scale for the roots of unit-sized
- * vectors, without a division. */
-enum { VEC_RECIP = 256 };
+ * and 0 for n = 0: fp_vecNormal's scale for the roots of the vectors a
+ * mesh normalises (unit normals, edges of up to 64 units), without a
+ * division. */
+enum { VEC_RECIP = 1024 };
 static constexpr struct VecRecip {
     int32_t k[VEC_RECIP];
     constexpr VecRecip() : k()
