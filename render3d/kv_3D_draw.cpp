@@ -13,19 +13,8 @@
 
 void clr3D(void)
 {
-    /* eight entries a step (ZBUF_SIZE is a multiple of 8): stores the
-     * compiler can merge into block stores */
-    const fixed far = cam.far;
-    for (int i = 0; i < ZBUF_SIZE; i += 8) {
-        zbuf[i] = far;
-        zbuf[i + 1] = far;
-        zbuf[i + 2] = far;
-        zbuf[i + 3] = far;
-        zbuf[i + 4] = far;
-        zbuf[i + 5] = far;
-        zbuf[i + 6] = far;
-        zbuf[i + 7] = far;
-    }
+    /* block stores (ZBUF_SIZE is a multiple of 8) */
+    scr_fillWords((uint32_t*)zbuf, (uint32_t)cam.far, ZBUF_SIZE);
 }
 
 void setTexture(Object3D* obj, int slot)

@@ -85,25 +85,36 @@ void scr_clrc(uint16_t c)
 {
     if (!scr1)
         return;
-    if ((c >> 8) == (c & 0xFF)) {
-        /* both bytes equal: one byte fill does it */
-        memset(scr1, c & 0xFF, SCR_BYTES);
+    /* two pixels a word (the buffer is word aligned and SCR_PIXELS / 2 a
+     * multiple of 8) */
+    scr_fillWords((uint32_t*)scr1, (uint32_t)c * 0x10001u, SCR_PIXELS / 2);
+}
+
+void scr_fillWords(uint32_t* d, uint32_t v, int n)
+{
+#if defined(__arm__) && !defined(__thumb__)
+    /* two block stores of four registers a step */
+    register uint32_t r4 asm("r4") = v;
+    register uint32_t r5 asm("r5") = v;
+    register uint32_t r6 asm("r6") = v;
+    register uint32_t r7 asm("r7") = v;
+    int steps = n / 8;
+    if (steps <= 0)
         return;
-    }
-    /* two pixels a word, eight words a step (the buffer is word aligned
-     * and SCR_PIXELS a multiple of 16) */
-    const uint32_t two = (uint32_t)c * 0x10001u;
-    PixPair* d = (PixPair*)scr1;
-    for (int i = 0; i < SCR_PIXELS / 2; i += 8, d += 8) {
-        d[0] = two;
-        d[1] = two;
-        d[2] = two;
-        d[3] = two;
-        d[4] = two;
-        d[5] = two;
-        d[6] = two;
-        d[7] = two;
-    }
+    __asm__ volatile("1:\n\t"
+                     "stmia %0!, {r4-r7}\n\t"
+                     "stmia %0!, {r4-r7}\n\t"
+                     "subs %1, %1, #1\n\t"
+                     "bne 1b"
+                     : "+r"(d), "+r"(steps)
+                     : "r"(r4), "r"(r5), "r"(r6), "r"(r7)
+                     : "memory", "cc");
+#else
+    typedef uint32_t __attribute__((may_alias)) Word;
+    Word* w = (Word*)d;
+    for (int i = 0; i < n; i++)
+        w[i] = v;
+#endif
 }
 
 void scr_clr(unsigned r, unsigned g, unsigned b)
@@ -586,20 +597,6 @@ void drawPic16b(const Pic16b* pic, int x, int y)
         uint16_t* dst = scr1 + (y + r) * SCR_W + x + c0;
         pic_row<false>(dst, src, c1 - c0);
     }
-}
-
-uint16_t pic_addPixel(uint16_t dst, uint16_t src)
-{
-    /* Halve both and add channel-wise in one sum; each channel's carry lands
-     * in the bit above it (15 for red, 10 for green, 4 for blue). */
-    unsigned t = ((src >> 1) & 0x7BEF) + ((dst >> 1) & 0x7BEF);
-    if (t & 0x8000)
-        t |= 0x7800;
-    if (t & 0x0400)
-        t |= 0x03E0;
-    if (t & 0x0010)
-        t |= 0x000F;
-    return (uint16_t)(t << 1);
 }
 
 void drawPic16b_add(const Pic16b* pic, int x, int y)
