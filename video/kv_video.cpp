@@ -492,19 +492,24 @@ static inline void pic_copyOne(uint16_t* d, uint16_t s)
         *d = s;
 }
 
+/* Keyed copy of a pair with one key pixel and one not, out of line so
+ * that the common cases stay short. */
+static __attribute__((noinline)) void pic_copyMixed(PixPair* d, uint32_t s)
+{
+    pic_copyOne((uint16_t*)d, (uint16_t)(s & 0xFFFFu));
+    pic_copyOne((uint16_t*)d + 1, (uint16_t)(s >> 16));
+}
+
 /* Keyed copy of a pair: nothing for two key pixels (the transparent
  * stretches of a keyed picture), one word store when neither is the key. */
 static inline void pic_copyTwo(PixPair* d, uint32_t s)
 {
     if (s == (uint32_t)PIC_KEY * 0x10001u)
         return;
-    const uint32_t lo = s & 0xFFFFu, hi = s >> 16;
-    if (lo != PIC_KEY && hi != PIC_KEY) {
+    if ((s & 0xFFFFu) != PIC_KEY && (s >> 16) != PIC_KEY)
         *d = s;
-        return;
-    }
-    pic_copyOne((uint16_t*)d, (uint16_t)lo);
-    pic_copyOne((uint16_t*)d + 1, (uint16_t)hi);
+    else
+        pic_copyMixed(d, s);
 }
 
 /* Additive drawing of one pixel (drawPic16b_add's rule). */
