@@ -3,6 +3,22 @@
  */
 #include "math/kv_vector.h"
 
+/* ---- Globals -------------------------------------------------------------
+ * kVecRecip[n] = 65536 / n (integer division) for n = 1 .. VEC_RECIP - 1,
+ * and 0 for n = 0: fp_vecNormal's scale for the roots of the vectors a
+ * mesh normalises (unit normals, edges of up to 64 units), without a
+ * division. */
+enum { VEC_RECIP = 1024 };
+static constexpr struct VecRecip {
+    int32_t k[VEC_RECIP];
+    constexpr VecRecip() : k()
+    {
+        for (int n = 1; n < VEC_RECIP; n++)
+            k[n] = 65536 / n;
+    }
+    constexpr int32_t operator[](int n) const { return k[n]; }
+} kVecRecip;
+
 /* ---- Float --------------------------------------------------------------- */
 
 void vecAdd(Vec3* dst, const Vec3* a, const Vec3* b)
@@ -56,56 +72,10 @@ void vecNormal(Vec3* v)
 
 /* ---- Fixed --------------------------------------------------------------- */
 
-void fp_vecAdd(FpVec3* dst, const FpVec3* a, const FpVec3* b)
-{
-    dst->x = fp_add(a->x, b->x);
-    dst->y = fp_add(a->y, b->y);
-    dst->z = fp_add(a->z, b->z);
-}
-
-void fp_vecSub(FpVec3* dst, const FpVec3* a, const FpVec3* b)
-{
-    dst->x = fp_sub(a->x, b->x);
-    dst->y = fp_sub(a->y, b->y);
-    dst->z = fp_sub(a->z, b->z);
-}
-
-void fp_vecMul(FpVec3* dst, const FpVec3* a, fixed k)
-{
-    dst->x = fp_mul(a->x, k);
-    dst->y = fp_mul(a->y, k);
-    dst->z = fp_mul(a->z, k);
-}
-
 fixed fp_vecDot(const FpVec3* a, const FpVec3* b)
 {
     return fp_add(fp_add(fp_mul(a->x, b->x), fp_mul(a->y, b->y)), fp_mul(a->z, b->z));
 }
-
-void fp_vecCross(FpVec3* dst, const FpVec3* a, const FpVec3* b)
-{
-    FpVec3 c;
-    c.x = fp_sub(fp_mul(a->y, b->z), fp_mul(a->z, b->y));
-    c.y = fp_sub(fp_mul(a->z, b->x), fp_mul(a->x, b->z));
-    c.z = fp_sub(fp_mul(a->x, b->y), fp_mul(a->y, b->x));
-    *dst = c;
-}
-
-/* ---- Globals -------------------------------------------------------------
- * kVecRecip[n] = 65536 / n (integer division) for n = 1 .. VEC_RECIP - 1,
- * and 0 for n = 0: fp_vecNormal's scale for the roots of the vectors a
- * mesh normalises (unit normals, edges of up to 64 units), without a
- * division. */
-enum { VEC_RECIP = 1024 };
-static constexpr struct VecRecip {
-    int32_t k[VEC_RECIP];
-    constexpr VecRecip() : k()
-    {
-        for (int n = 1; n < VEC_RECIP; n++)
-            k[n] = 65536 / n;
-    }
-    constexpr int32_t operator[](int n) const { return k[n]; }
-} kVecRecip;
 
 /* n rounded to the nearest float (ties to even), as an integer: n itself
  * below 2^24, else n with its bits below the top 24 rounded away. n < 2^31,
