@@ -535,16 +535,23 @@ static inline uint32_t pic_addTwo(uint32_t d, uint32_t s)
 }
 
 /* Additive drawing of a pair: a pair of black source pixels is skipped at
- * once; one word when both pixels take the sum. */
+ * once; when both source pixels are drawn, one word: the sum over two lit
+ * pixels, the source itself over two black ones. */
 static inline void pic_addTwoAt(PixPair* d, uint32_t s)
 {
     if (s == 0)
         return;
     const uint32_t dw = *d;
     const uint32_t slo = s & 0xFFFFu, shi = s >> 16;
-    if (slo && shi && slo != PIC_KEY && shi != PIC_KEY && (dw & 0xFFFFu) && (dw >> 16)) {
-        *d = pic_addTwo(dw, s);
-        return;
+    if (slo && shi && slo != PIC_KEY && shi != PIC_KEY) {
+        if ((dw & 0xFFFFu) && (dw >> 16)) {
+            *d = pic_addTwo(dw, s);
+            return;
+        }
+        if (dw == 0) {
+            *d = s;
+            return;
+        }
     }
     pic_addOne((uint16_t*)d, (uint16_t)slo);
     pic_addOne((uint16_t*)d + 1, (uint16_t)shi);
