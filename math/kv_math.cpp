@@ -82,11 +82,27 @@ const float atanTable[256] = {
     0.769526f, 0.771538f, 0.773541f, 0.775537f, 0.777524f, 0.779504f, 0.781477f, 0.783441f,
 };
 
+/* kIsqrtTop[i] = floor(sqrt(i)) for i = 0 .. 4095 (at most 63): isqrt's
+ * first six root bits for n below 2^20. */
+static constexpr struct IsqrtTop {
+    uint8_t r[4096];
+    constexpr IsqrtTop() : r()
+    {
+        for (int i = 0, k = 0; i < 4096; i++) {
+            while ((k + 1) * (k + 1) <= i)
+                k++;
+            r[i] = (uint8_t)k;
+        }
+    }
+    constexpr uint8_t operator[](int i) const { return r[i]; }
+} kIsqrtTop;
+
 static const float SIN_STEPS_PER_RAD = 40.743664f; /* 256 / (2*pi) */
 static const float HALF_PI_F = 1.5707964f;        /* pi/2 rounded to float */
 static const float QUADRANT_ADD = 3.1416f;        /* added by batan2 for x > 0 */
 
 /* ---- Integer square root ------------------------------------------------- */
+
 
 /* The steps of isqrt for root bits 2^TOP down to 2^0, unrolled: r is what
  * is left of n, d twice the root found so far (see isqrt). */
@@ -113,12 +129,15 @@ int isqrt(int n)
      * signed, so a negative n never takes a bit and gives 0. Below
      * 4^(k + 1) no bit above 2^k can be taken (its trial value 4^k' is
      * larger than n), so a smaller n starts lower. */
-    if (n < (1 << 10))
-        return (int)(isqrt_steps<4>(n, 0) >> 1);
-    if (n < (1 << 16))
-        return (int)(isqrt_steps<7>(n, 0) >> 1);
-    if (n < (1 << 20))
-        return (int)(isqrt_steps<9>(n, 0) >> 1);
+    if (n < 0)
+        return 0;
+    if (n < (1 << 20)) {
+        /* The root's bits from 2^4 up are the root of n >> 8 (the floor of
+         * a root of a floor is the floor of the root), from the table; the
+         * last four bits follow by the steps, from what is left of n. */
+        const int32_t hi = (int32_t)kIsqrtTop[n >> 8] << 4;
+        return (int)(isqrt_steps<3>(n - hi * hi, 2u * (uint32_t)hi) >> 1);
+    }
     if (n < (1 << 24))
         return (int)(isqrt_steps<11>(n, 0) >> 1);
     if (n > 0x3FFFFFFF) /* top bit pair: root bit 2^15 */
