@@ -47,12 +47,13 @@ static inline unsigned scan_texel(const ScanTex& t, uint32_t u, uint32_t v)
 
 /* 1 when the depth z + i * dz of every pixel i of a span of n (stepped in
  * 32 bits, read as signed) is greater than near, by a test cheap enough for
- * short spans: with near < z < 2^30, |dz| < 2^21 and at most 512 pixels,
- * the sums stay inside the int range (no wrap), so the depths run in a
- * straight line and it is enough that the last one is beyond near too. */
+ * short spans: with |z| <= 2^30, |dz| <= 2^21 and at most 512 pixels, the
+ * sums stay inside the int range (no wrap), so the depths run in a
+ * straight line and it is enough that both ends are beyond near. */
 static inline int scan_aboveNear(fixed z, fixed dz, int n, fixed near)
 {
-    if (z <= near || z >= (1 << 30) || dz <= -(1 << 21) || dz >= (1 << 21) || n > 512)
+    /* -2^30 <= z < 2^30 and -2^21 <= dz < 2^21, one unsigned compare each */
+    if (z <= near || (uint32_t)z + (1u << 30) >= (1u << 31) || (uint32_t)dz + (1u << 21) >= (1u << 22) || n > 512)
         return 0;
     return z + (n - 1) * dz > near;
 }
