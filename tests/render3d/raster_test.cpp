@@ -131,11 +131,11 @@ TEST_F(Raster, DefaultScanlineKeepsThePixelRuleForEverySpan)
         for (int i = 0; i < w * h; i += 7)
             t.pixels[i] = TEX_KEY;
         for (int k = 0; k < 300; k++) {
-            std::vector<fixed> z0(SCR_PIXELS);
+            std::vector<fixed> z0(SCR_W); /* the span's row, 5 */
             for (fixed& z : z0)
                 z = (fixed)(rng() % (6000u * 4096)) - 100 * 4096;
-            std::copy(z0.begin(), z0.end(), zbuf);
-            std::fill(screen.begin(), screen.end(), 0);
+            std::copy(z0.begin(), z0.end(), zbuf + 5 * SCR_W);
+            std::fill(screen.begin() + 5 * SCR_W, screen.begin() + 6 * SCR_W, 0);
             const int x = rng() % 320, len = 1 + rng() % (320 - x);
             Span s = span(x, len, (fixed)rng(), (fixed)rng(), 0, &t);
             const int shape = k % 4;
@@ -148,8 +148,8 @@ TEST_F(Raster, DefaultScanlineKeepsThePixelRuleForEverySpan)
             for (int i = 0; i < len; i++, u += (uint32_t)s.du, v += (uint32_t)s.dv, z += (uint32_t)s.dz) {
                 const int at = 5 * 320 + x + i;
                 uint16_t want = 0;
-                fixed wantZ = z0[at];
-                if ((fixed)z <= z0[at] && (fixed)z > cam.near) {
+                fixed wantZ = z0[x + i];
+                if ((fixed)z <= wantZ && (fixed)z > cam.near) {
                     const uint16_t texel =
                         t.pixels[(((int32_t)u >> 12) & (w - 1)) + ((((int32_t)v >> 12) & (h - 1)) << lw)];
                     if (texel != TEX_KEY)
