@@ -101,4 +101,4 @@ fuzz: fuzz-build
 	@tests/fuzz/fuzz-run build-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-asan build-arm build-fuzz build-wasm build-web
+	rm -rf build build-asan build-arm build-arm-bench build-fuzz build-wasm build-web

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "audio/kv_audio.h"
 #include "demo/kv_input.h"
@@ -433,14 +434,21 @@ void part_deform(int t)
     /* Rebuild bll's first frame from its undeformed twin: each vertex moves
      * radially by a factor of 1 +- 0.125 in waves along y. */
     unsigned n = bll.vertCount < bll2.vertCount ? bll.vertCount : bll2.vertCount;
+    fixed lastY = 0, k = 0; /* the factor depends on y alone: the vertices */
+    int haveK = 0;          /* of one ring, which follow each other, share it */
     for (unsigned i = 0; i < n; i++) {
         const Vertex3D* src = &bll2.verts[i];
         Vertex3D* dst = &bll.verts[i];
         FpVec3 p = {src->x, src->y, src->z};
         fp_vecMul(&p, &p, FP_ONE);
-        float y = fp_fconv(p.y);
-        float f = W * bsin(B + A * y) + 1.0f;
-        fp_vecMul(&p, &p, fp_convf(f));
+        if (!haveK || p.y != lastY) {
+            float y = fp_fconv(p.y);
+            float f = W * bsin(B + A * y) + 1.0f;
+            k = fp_convf(f);
+            lastY = p.y;
+            haveK = 1;
+        }
+        fp_vecMul(&p, &p, k);
         dst->x = p.x;
         dst->y = p.y;
         dst->z = p.z;
@@ -561,6 +569,88 @@ static void demo_buildPalette(void)
     }
 }
 
+/* The iteration count of the point c = (cx, cy): from z = 0, z becomes
+ * (x*x - y*y + cx, 3*x*y + cy) with fp_mul products, counting steps until
+ * x*x + y*y (of the step's start, wrapping) passes 4.0 or 63 steps. */
+static int fractal_iter(fixed cx, fixed cy)
+{
+    fixed x = 0, y = 0, xx, yy;
+    int i = 0;
+    do {
+        xx = fp_mul(x, x);
+        yy = fp_mul(y, y);
+        fixed xy = fp_mul(x, y);
+        i++;
+        x = (fixed)((uint32_t)xx - (uint32_t)yy + (uint32_t)cx);
+        y = (fixed)(3u * (uint32_t)xy + (uint32_t)cy);
+    } while ((fixed)((uint32_t)xx + (uint32_t)yy) <= 16384 && i <= 62);
+    return i;
+}
+
+/* fractal_iter for |cx|, |cy| <= FRACTAL_SMALL_C, with 32-bit products.
+ * Every step that starts has passed the test xx + yy <= 16384 on its
+ * predecessor (or starts at 0), so |x| <= 16384 + C and |y| <= 3 * 8194 + C
+ * (|x*y| / 4096 is at most (xx + yy) / 2 plus two); with C = 21000 that is
+ * |x| <= 37384 and |y| <= 45582, whose squares and product stay below
+ * 2^31: the 32-bit product is the exact one, shifted the same way, and no
+ * sum wraps. */
+enum { FRACTAL_SMALL_C = 21000 };
+static int fractal_iterSmall(fixed cx, fixed cy)
+{
+    /* The 63rd step ends the count whatever its test says, so only 62 are
+     * taken here; unrolled whole, a step has no counter to keep. */
+    int32_t x = 0, y = 0;
+#pragma GCC unroll 62
+    for (int i = 1; i <= 62; i++) {
+        const int32_t xx = (x * x) >> FP_SHIFT;
+        const int32_t yy = (y * y) >> FP_SHIFT;
+        const int32_t xy = (x * y) >> FP_SHIFT;
+        x = xx - yy + cx;
+        y = 3 * xy + cy;
+        if (xx + yy > 16384)
+            return i;
+    }
+    return 63;
+}
+
+/* 1 when every c = (p0 + k * step) >> 8, k = 0..79 (or 119; the sums wrap
+ * in 32 bits), is within +-FRACTAL_SMALL_C: the sums, taken exactly, stay
+ * inside a range that does not wrap, and the ends are in bounds. */
+static int fractal_cSmall(fixed p0, fixed step)
+{
+    const int64_t a = p0, b = (int64_t)p0 + 119 * (int64_t)step;
+    const int64_t lo = a < b ? a : b, hi = a < b ? b : a;
+    return lo >= -((int64_t)FRACTAL_SMALL_C << 8) && hi <= ((int64_t)FRACTAL_SMALL_C << 8);
+}
+
+/* Doubles the 80x120 block of the top-left corner over the screen: pixel
+ * (x, y) becomes block pixel (clamp(x - 100, 0, 159) >> 1, y >> 1), so the
+ * block shows 160x240 at x = 100..259, its first column repeated to the
+ * left and its last to the right. Row y reads block row y >> 1, which lies
+ * above it (or is row 0 itself): rows are written bottom up, row 0 from a
+ * copy, so every read sees the block as drawn. Pairs of pixels are one
+ * word (rows are word aligned and 100, 260 even). */
+static void fractal_double(uint16_t* scr)
+{
+    typedef uint32_t __attribute__((may_alias)) Pair;
+    uint16_t blockRow[80];
+    for (int y = SCR_H - 1; y >= 0; y--) {
+        const uint16_t* b = scr + (y >> 1) * SCR_W;
+        if (y == 0) {
+            memcpy(blockRow, b, sizeof blockRow);
+            b = blockRow;
+        }
+        Pair* d = (Pair*)(scr + y * SCR_W);
+        const uint32_t first = b[0] * 0x10001u, last = b[79] * 0x10001u;
+        for (int k = 0; k < 50; k++) /* x = 0..99 */
+            d[k] = first;
+        for (int k = 0; k < 80; k++) /* x = 100..259 */
+            d[50 + k] = b[k] * 0x10001u;
+        for (int k = 130; k < 160; k++) /* x = 260..319 */
+            d[k] = last;
+    }
+}
+
 void draw_fractal_fp(float zoom, int mode)
 {
     uint16_t* scr = scr_getBuf();
@@ -575,36 +665,21 @@ void draw_fractal_fp(float zoom, int mode)
     fixed y0 = fp_convf((-60.0f / c3 - 0.5003f) * 256.0f);
 
     /* The 80x120 block in the top-left corner. Positions carry 8 extra
-     * fraction bits, shifted off per pixel; the running sums wrap in 32 bits. */
+     * fraction bits, shifted off per pixel; the running sums wrap in 32 bits.
+     * When every c of the block is within +-FRACTAL_SMALL_C, the products
+     * fit in 32 bits (fractal_iterSmall). */
+    const int small = fractal_cSmall(x0, step) && fractal_cSmall(y0, step);
     uint32_t ry = (uint32_t)y0;
     for (int row = 0; row < 120; row++, ry += (uint32_t)step) {
         fixed cy = (fixed)ry >> 8;
         uint32_t rx = (uint32_t)x0;
         for (int col = 0; col < 80; col++, rx += (uint32_t)step) {
             fixed cx = (fixed)rx >> 8;
-            fixed x = 0, y = 0, xx, yy;
-            int i = 0;
-            do {
-                xx = fp_mul(x, x);
-                yy = fp_mul(y, y);
-                fixed xy = fp_mul(x, y);
-                i++;
-                x = (fixed)((uint32_t)xx - (uint32_t)yy + (uint32_t)cx);
-                y = (fixed)(3u * (uint32_t)xy + (uint32_t)cy);
-            } while ((fixed)((uint32_t)xx + (uint32_t)yy) <= 16384 && i <= 62);
+            const int i = small ? fractal_iterSmall(cx, cy) : fractal_iter(cx, cy);
             scr[row * SCR_W + col] = i <= 62 ? fractalPalette[i] : fractalPalette[0];
         }
     }
-
-    /* Double in place from the last pixel down, so every block pixel is read
-     * before it is overwritten: the block shows 160x240 at x = 100..259, its
-     * first column repeated to the left and its last to the right. */
-    for (int idx = SCR_PIXELS - 1; idx >= 0; idx--) {
-        int x = idx % SCR_W, y = idx / SCR_W;
-        int bx = x - 100;
-        bx = bx < 0 ? 0 : (bx > 159 ? 159 : bx);
-        scr[idx] = scr[(y >> 1) * SCR_W + (bx >> 1)];
-    }
+    fractal_double(scr);
 
     if (mode >= 0)
         drawPic16b(&frtext[mode], 0, 0);

@@ -82,26 +82,35 @@ const float atanTable[256] = {
     0.769526f, 0.771538f, 0.773541f, 0.775537f, 0.777524f, 0.779504f, 0.781477f, 0.783441f,
 };
 
+/* kIsqrtTop[i] = floor(sqrt(i)) for i = 0 .. 4095 (at most 63): isqrt's
+ * first six root bits for n below 2^20. */
+static constexpr struct IsqrtTop {
+    uint8_t r[4096];
+    constexpr IsqrtTop() : r()
+    {
+        for (int i = 0, k = 0; i < 4096; i++) {
+            while ((k + 1) * (k + 1) <= i)
+                k++;
+            r[i] = (uint8_t)k;
+        }
+    }
+    constexpr uint8_t operator[](int i) const { return r[i]; }
+} kIsqrtTop;
+
 static const float SIN_STEPS_PER_RAD = 40.743664f; /* 256 / (2*pi) */
 static const float HALF_PI_F = 1.5707964f;        /* pi/2 rounded to float */
 static const float QUADRANT_ADD = 3.1416f;        /* added by batan2 for x > 0 */
 
 /* ---- Integer square root ------------------------------------------------- */
 
-int isqrt(int n)
+
+/* The steps of isqrt for root bits 2^TOP down to 2^0, unrolled: r is what
+ * is left of n, d twice the root found so far (see isqrt). */
+template <int TOP>
+static inline uint32_t isqrt_steps(int32_t r, uint32_t d)
 {
-    /* R: what is left of n; D: twice the root found so far, with the bits
-     * above the current one. Each step tries the next root bit 2^k: taking it
-     * costs (root + 2^k)^2 - root^2 = (D + 2^k) << k. The comparison is
-     * signed, so a negative n never takes a bit and gives 0. */
-    int32_t r = n;
-    uint32_t d = 0;
-    if (n > 0x3FFFFFFF) { /* top bit pair: root bit 2^15 */
-        d = 1u << 16;
-        r = n - 0x40000000;
-    }
 #pragma GCC unroll 15
-    for (int k = 14; k >= 0; k--) {
+    for (int k = TOP; k >= 0; k--) {
         /* the trial value stays below 2^31: D < 2^17 is a multiple of 2^(k+2) */
         int32_t t = (int32_t)((d + (1u << k)) << k);
         if (r >= t) {
@@ -109,7 +118,48 @@ int isqrt(int n)
             d |= 2u << k;
         }
     }
-    return (int)(d >> 1);
+    return d;
+}
+
+int isqrt(int n)
+{
+    /* R: what is left of n; D: twice the root found so far, with the bits
+     * above the current one. Each step tries the next root bit 2^k: taking it
+     * costs (root + 2^k)^2 - root^2 = (D + 2^k) << k. The comparison is
+     * signed, so a negative n never takes a bit and gives 0. Below
+     * 4^(k + 1) no bit above 2^k can be taken (its trial value 4^k' is
+     * larger than n), so a smaller n starts lower. */
+    if (n < 0)
+        return 0;
+    if (n < (1 << 20)) {
+        /* The root's bits from 2^4 up are the root of n >> 8 (the floor of
+         * a root of a floor is the floor of the root), from the table; the
+         * last four bits follow by the steps, from what is left of n. */
+        const int32_t hi = (int32_t)kIsqrtTop[n >> 8] << 4;
+        return (int)(isqrt_steps<3>(n - hi * hi, 2u * (uint32_t)hi) >> 1);
+    }
+    if (n < (1 << 24))
+        return (int)(isqrt_steps<11>(n, 0) >> 1);
+    if (n > 0x3FFFFFFF) /* top bit pair: root bit 2^15 */
+        return (int)(isqrt_steps<14>(n - 0x40000000, 1u << 16) >> 1);
+    return (int)(isqrt_steps<14>(n, 0) >> 1);
+}
+
+/* ---- Division -------------------------------------------------------------- */
+
+fixed fp_divWide(fixed a, fixed b)
+{
+    const uint32_t ua = a < 0 ? 0u - (uint32_t)a : (uint32_t)a;
+    const uint32_t ub = b < 0 ? 0u - (uint32_t)b : (uint32_t)b;
+    if (ub <= (1u << 20)) {
+        /* |a| * 4096 / |b| = (|a| / |b|) * 4096 + (r * 4096) / |b| with r
+         * the remainder, below |b|, so r * 4096 fits; the quotient wraps
+         * to 32 bits as the 64-bit one's low half does */
+        const uint32_t q1 = ua / ub, r = ua % ub;
+        const uint32_t q = (q1 << FP_SHIFT) + (r << FP_SHIFT) / ub;
+        return (fixed)((a < 0) != (b < 0) ? 0u - q : q);
+    }
+    return (fixed)(uint32_t)(((int64_t)a * FP_ONE) / (int64_t)b);
 }
 
 /* ---- Arc tangent --------------------------------------------------------- */

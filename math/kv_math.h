@@ -22,6 +22,7 @@
 #define ORVEL_MATH_KV_MATH_H
 
 #include <cstdint>
+#include <cstring>
 
 typedef int32_t fixed; /* 20.12 fixed point, 4096 = 1.0 */
 
@@ -45,13 +46,22 @@ extern const float atanTable[256];
  * saturate to INT32_MAX / INT32_MIN; NaN gives 0. */
 inline int fp_ftoi(float f)
 {
-    if (f >= -2147483648.0f && f < 2147483648.0f)
-        return (int)f;
-    if (f >= 2147483648.0f)
-        return INT32_MAX;
-    if (f < 0.0f)
-        return INT32_MIN;
-    return 0; /* NaN */
+    /* Integer tests on the float's bits: no float compare, no conversion
+     * call on a machine without FPU. e is the biased exponent; the value is
+     * m * 2^(e - 150) with m the significand and its hidden bit. */
+    uint32_t b;
+    memcpy(&b, &f, sizeof b);
+    const uint32_t e = (b >> 23) & 0xFFu;
+    if (e < 127u)
+        return 0; /* |f| < 1, zeros and denormals: truncated to 0 */
+    if (e < 158u) { /* |f| < 2^31 */
+        const uint32_t m = (b & 0x7FFFFFu) | 0x800000u;
+        const uint32_t a = e >= 150u ? m << (e - 150u) : m >> (150u - e);
+        return (int)((b >> 31) ? 0u - a : a);
+    }
+    if (e == 0xFFu && (b & 0x7FFFFFu))
+        return 0; /* NaN */
+    return (b >> 31) ? INT32_MIN : INT32_MAX; /* -2^31 itself is INT32_MIN */
 }
 
 /* i as fixed: i << 12, wrapping for |i| >= 524288. */
@@ -150,6 +160,12 @@ inline fixed fp_mulf(fixed a, float f)
     return fp_ftoi((float)a * f);
 }
 
+/* fp_div for a dividend whose shift by 12 does not fit in 32 bits (b not
+ * 0): for |b| <= 2^20 two 32-bit divisions, |a| / |b| and its remainder
+ * shifted by 12 over |b|, make the same quotient; else the 64-bit
+ * division. */
+fixed fp_divWide(fixed a, fixed b);
+
 /* a / b: ((64-bit)a << 12) / b, 64-bit division truncating toward zero, low
  * 32 bits kept: fp_div(-1, 8192) is 0. b == 0 gives 0 rather than a crash
  * (the renderer treats a zero divisor the same way). */
@@ -157,7 +173,12 @@ inline fixed fp_div(fixed a, fixed b)
 {
     if (b == 0)
         return 0;
-    return (fixed)(uint32_t)(((int64_t)a * FP_ONE) / (int64_t)b);
+    /* a << 12 fits in 32 bits (and is not INT32_MIN, whose quotient by -1
+     * would not): the 32-bit division gives the same quotient, at a
+     * fraction of the 64-bit one's cost on a machine without divider. */
+    if (a > -(1 << 19) && a < (1 << 19))
+        return (a * FP_ONE) / b;
+    return fp_divWide(a, b);
 }
 
 /* a / i, 32-bit division truncating toward zero. i == 0 gives 0;

@@ -185,11 +185,12 @@ void fp_matMul(FpMat4* out, const FpMat4* a, const FpMat4* b)
     *out = p;
 }
 
-/* Component j of (x, y, z, 1) * m. */
+/* Component j of (x, y, z, 1) * m. The products are fp_mul, which is what
+ * fp_optmul gives in every case; per vertex the multiply is cheaper than
+ * the tests that would skip it. */
 static inline fixed fp_rowVec(const FpMat4* m, int j, fixed x, fixed y, fixed z)
 {
-    return fp_add(fp_add(fp_add(fp_optmul(m->m[j], x), fp_optmul(m->m[4 + j], y)),
-                         fp_optmul(m->m[8 + j], z)),
+    return fp_add(fp_add(fp_add(fp_mul(m->m[j], x), fp_mul(m->m[4 + j], y)), fp_mul(m->m[8 + j], z)),
                   m->m[12 + j]);
 }
 

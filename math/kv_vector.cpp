@@ -3,6 +3,22 @@
  */
 #include "math/kv_vector.h"
 
+/* ---- Globals -------------------------------------------------------------
+ * kVecRecip[n] = 65536 / n (integer division) for n = 1 .. VEC_RECIP - 1,
+ * and 0 for n = 0: fp_vecNormal's scale for the roots of the vectors a
+ * mesh normalises (unit normals, edges of up to 64 units), without a
+ * division. */
+enum { VEC_RECIP = 1024 };
+static constexpr struct VecRecip {
+    int32_t k[VEC_RECIP];
+    constexpr VecRecip() : k()
+    {
+        for (int n = 1; n < VEC_RECIP; n++)
+            k[n] = 65536 / n;
+    }
+    constexpr int32_t operator[](int n) const { return k[n]; }
+} kVecRecip;
+
 /* ---- Float --------------------------------------------------------------- */
 
 void vecAdd(Vec3* dst, const Vec3* a, const Vec3* b)
@@ -56,50 +72,51 @@ void vecNormal(Vec3* v)
 
 /* ---- Fixed --------------------------------------------------------------- */
 
-void fp_vecAdd(FpVec3* dst, const FpVec3* a, const FpVec3* b)
-{
-    dst->x = fp_add(a->x, b->x);
-    dst->y = fp_add(a->y, b->y);
-    dst->z = fp_add(a->z, b->z);
-}
-
-void fp_vecSub(FpVec3* dst, const FpVec3* a, const FpVec3* b)
-{
-    dst->x = fp_sub(a->x, b->x);
-    dst->y = fp_sub(a->y, b->y);
-    dst->z = fp_sub(a->z, b->z);
-}
-
-void fp_vecMul(FpVec3* dst, const FpVec3* a, fixed k)
-{
-    dst->x = fp_mul(a->x, k);
-    dst->y = fp_mul(a->y, k);
-    dst->z = fp_mul(a->z, k);
-}
-
 fixed fp_vecDot(const FpVec3* a, const FpVec3* b)
 {
     return fp_add(fp_add(fp_mul(a->x, b->x), fp_mul(a->y, b->y)), fp_mul(a->z, b->z));
 }
 
-void fp_vecCross(FpVec3* dst, const FpVec3* a, const FpVec3* b)
+/* n rounded to the nearest float (ties to even), as an integer: n itself
+ * below 2^24, else n with its bits below the top 24 rounded away. n < 2^31,
+ * so the result is at most 2^31. */
+static uint32_t vec_floatRound(uint32_t n)
 {
-    FpVec3 c;
-    c.x = fp_sub(fp_mul(a->y, b->z), fp_mul(a->z, b->y));
-    c.y = fp_sub(fp_mul(a->z, b->x), fp_mul(a->x, b->z));
-    c.z = fp_sub(fp_mul(a->x, b->y), fp_mul(a->y, b->x));
-    *dst = c;
+    if (n < (1u << 24))
+        return n;
+    int s = 1; /* bits below the top 24 */
+    while (n >> (24 + s))
+        s++;
+    const uint32_t low = n & ((1u << s) - 1), half = 1u << (s - 1);
+    uint32_t q = n >> s;
+    if (low > half || (low == half && (q & 1)))
+        q++;
+    return q << s;
+}
+
+fixed vec_normalScale(fixed len2)
+{
+    /* The float form: len = bsqrt(fp_fconv(len2)), k = fp_convf(1.0f /
+     * len). fp_fconv and bsqrt's * 256 only scale by powers of two, so
+     * bsqrt reads trunc(float(len2) / 16) and len = n / 16 with n its
+     * isqrt. k = trunc(float(16 / n) * 4096) = trunc(float(65536 / n)):
+     * the rounding to 24 bits never reaches the next integer, because the
+     * fraction of 65536 / n is a multiple of 1 / n, which is coarser than
+     * half a float step there (n < 2^16), so k = 65536 / n in integers. */
+    if (len2 <= 0)
+        return 0; /* bsqrt of a negative number is 0 */
+    const int n = isqrt((int)(vec_floatRound((uint32_t)len2) >> 4));
+    if (n < VEC_RECIP)
+        return kVecRecip[n];
+    return 65536 / n;
 }
 
 void fp_vecNormal(FpVec3* v)
 {
     fixed len2 = fp_add(fp_add(fp_mul(v->x, v->x), fp_mul(v->y, v->y)), fp_mul(v->z, v->z));
-    if (len2 == 0)
+    fixed k = vec_normalScale(len2);
+    if (k == 0) /* too short to measure, or len2 wrapped negative */
         return;
-    float len = bsqrt(fp_fconv(len2));
-    if (len == 0.0f) /* too short to measure, or len2 wrapped negative */
-        return;
-    fixed k = fp_convf(1.0f / len);
     v->x = fp_mul(v->x, k);
     v->y = fp_mul(v->y, k);
     v->z = fp_mul(v->z, k);

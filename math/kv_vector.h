@@ -43,18 +43,41 @@ void vecCross(Vec3* dst, const Vec3* a, const Vec3* b);
  * vector, or one shorter than 1/16) is left unchanged. */
 void vecNormal(Vec3* v);
 
-/* ---- Fixed (all sums wrap in 32 bits) ------------------------------------ */
+/* ---- Fixed (all sums wrap in 32 bits) ------------------------------------
+ * The small ones are inline: the normal builder calls them per triangle. */
 
 /* dst = a + b. */
-void fp_vecAdd(FpVec3* dst, const FpVec3* a, const FpVec3* b);
+inline void fp_vecAdd(FpVec3* dst, const FpVec3* a, const FpVec3* b)
+{
+    dst->x = fp_add(a->x, b->x);
+    dst->y = fp_add(a->y, b->y);
+    dst->z = fp_add(a->z, b->z);
+}
 /* dst = a - b. */
-void fp_vecSub(FpVec3* dst, const FpVec3* a, const FpVec3* b);
+inline void fp_vecSub(FpVec3* dst, const FpVec3* a, const FpVec3* b)
+{
+    dst->x = fp_sub(a->x, b->x);
+    dst->y = fp_sub(a->y, b->y);
+    dst->z = fp_sub(a->z, b->z);
+}
 /* dst = a * k, fp_mul per component. */
-void fp_vecMul(FpVec3* dst, const FpVec3* a, fixed k);
+inline void fp_vecMul(FpVec3* dst, const FpVec3* a, fixed k)
+{
+    dst->x = fp_mul(a->x, k);
+    dst->y = fp_mul(a->y, k);
+    dst->z = fp_mul(a->z, k);
+}
 /* (fp_mul(a.x, b.x) + fp_mul(a.y, b.y)) + fp_mul(a.z, b.z). */
 fixed fp_vecDot(const FpVec3* a, const FpVec3* b);
 /* dst = a x b as vecCross, each product an fp_mul. */
-void fp_vecCross(FpVec3* dst, const FpVec3* a, const FpVec3* b);
+inline void fp_vecCross(FpVec3* dst, const FpVec3* a, const FpVec3* b)
+{
+    FpVec3 c;
+    c.x = fp_sub(fp_mul(a->y, b->z), fp_mul(a->z, b->y));
+    c.y = fp_sub(fp_mul(a->z, b->x), fp_mul(a->x, b->z));
+    c.z = fp_sub(fp_mul(a->x, b->y), fp_mul(a->y, b->x));
+    *dst = c;
+}
 /* Scales v in place to about unit length (4096): L = fp_mul(x, x) +
  * fp_mul(y, y) + fp_mul(z, z), k = fp_convf(1 / bsqrt(fp_fconv(L))), each
  * component becomes fp_mul(component, k). (8192, 0, 0) gives (4096, 0, 0).
@@ -62,5 +85,10 @@ void fp_vecCross(FpVec3* dst, const FpVec3* a, const FpVec3* b);
  * shorter than 1/16, and one whose L wrapped negative. L wraps once the
  * length passes about 724.0; the result is then meaningless. */
 void fp_vecNormal(FpVec3* v);
+
+/* The k of fp_vecNormal for a squared length len2, computed in integers
+ * with the same result as the float form: 0 when bsqrt(fp_fconv(len2)) is
+ * 0 (len2 <= 15, or negative), else fp_convf(1.0f / that root). */
+fixed vec_normalScale(fixed len2);
 
 #endif

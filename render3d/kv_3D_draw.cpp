@@ -13,9 +13,8 @@
 
 void clr3D(void)
 {
-    const fixed far = cam.far;
-    for (int i = 0; i < ZBUF_SIZE; i++)
-        zbuf[i] = far;
+    /* block stores (ZBUF_SIZE is a multiple of 8) */
+    scr_fillWords((uint32_t*)zbuf, (uint32_t)cam.far, ZBUF_SIZE);
 }
 
 void setTexture(Object3D* obj, int slot)
@@ -96,6 +95,19 @@ static int tri_less(TriWide x, TriWide y)
     return x.hi < y.hi || (x.hi == y.hi && x.lo < y.lo);
 }
 
+/* The back-face test of draw3D: (A-B).x * (B-C).y < (A-B).y * (B-C).x with
+ * the products >> 12 kept whole. When the four differences fit in 32 bits
+ * (every triangle of a sane size) the products fit in 63 and 64-bit
+ * arithmetic gives the same shifted values; else the 128-bit form. */
+static int tri_backFace(const Vertex3D* a, const Vertex3D* b, const Vertex3D* c)
+{
+    const int64_t abx = (int64_t)a->sx - b->sx, bcy = (int64_t)b->sy - c->sy;
+    const int64_t aby = (int64_t)a->sy - b->sy, bcx = (int64_t)b->sx - c->sx;
+    if (abx == (int32_t)abx && bcy == (int32_t)bcy && aby == (int32_t)aby && bcx == (int32_t)bcx)
+        return ((abx * bcy) >> FP_SHIFT) < ((aby * bcx) >> FP_SHIFT);
+    return tri_less(tri_mulWide(abx, bcy), tri_mulWide(aby, bcx));
+}
+
 /* 1 when the picture can be sampled by masking: pixels present, both sides
  * powers of two, widthLog2 matching the width. */
 static int tex_usable(const Pic16b* t)
@@ -147,8 +159,7 @@ void draw3D(Object3D* obj)
          * once a triangle spans more than about 724 x 724 pixels (one close
          * to the eye), and the test would drop front faces or keep back
          * faces. */
-        if (tri_less(tri_mulWide((int64_t)a->sx - b->sx, (int64_t)b->sy - c->sy),
-                     tri_mulWide((int64_t)a->sy - b->sy, (int64_t)b->sx - c->sx)))
+        if (tri_backFace(a, b, c))
             continue;
         fillTri(fc, obj);
     }

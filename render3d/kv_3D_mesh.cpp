@@ -202,8 +202,17 @@ void make_envmap(Object3D* obj)
         return;
     Vertex3D* base = obj->verts + (size_t)obj->frame * obj->vertCount;
     for (uint32_t i = 0; i < obj->vertCount; i++) {
-        float nx = fp_fconv(base[i].tnx);
-        float ny = fp_fconv(base[i].tny);
+        const fixed tnx = base[i].tnx, tny = base[i].tny;
+        if (tnx > -(1 << 23) && tnx < (1 << 23) && tny > -(1 << 23) && tny < (1 << 23)) {
+            /* Every float step is exact here: n * 2^-12 * 0.5 + 0.5 is
+             * (n + 4096) * 2^-13 with n + 4096 below 2^24, and * 524288
+             * makes it (n + 4096) * 64, a whole number below 2^30. */
+            base[i].u = (tnx + 4096) * 64;
+            base[i].v = (4096 - tny) * 64;
+            continue;
+        }
+        float nx = fp_fconv(tnx);
+        float ny = fp_fconv(tny);
         base[i].u = fp_mulf(524288, nx * 0.5f + 0.5f);
         base[i].v = fp_mulf(524288, ny * -0.5f + 0.5f);
     }

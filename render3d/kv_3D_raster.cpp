@@ -45,6 +45,89 @@ static inline unsigned scan_texel(const ScanTex& t, uint32_t u, uint32_t v)
     return t.texels[col + (row << t.vshift)];
 }
 
+/* 1 when the depth z + i * dz of every pixel i of a span of n (stepped in
+ * 32 bits, read as signed) is greater than near, by a test cheap enough for
+ * short spans: with |z| <= 2^30, |dz| <= 2^21 and at most 512 pixels, the
+ * sums stay inside the int range (no wrap), so the depths run in a
+ * straight line and it is enough that both ends are beyond near. */
+static inline int scan_aboveNear(fixed z, fixed dz, int n, fixed near)
+{
+    /* -2^30 <= z < 2^30 and -2^21 <= dz < 2^21, one unsigned compare each */
+    if (z <= near || (uint32_t)z + (1u << 30) >= (1u << 31) || (uint32_t)dz + (1u << 21) >= (1u << 22) || n > 512)
+        return 0;
+    return z + (n - 1) * dz > near;
+}
+
+/* The texel addressing of draw_scanline's own loops for textures up to
+ * 2048 texels wide (vshift <= 11): the texel's byte offset takes each
+ * coordinate's bits in one shift and mask. ((u >> 12) & umask) * 2 is
+ * (u >> 11) & (umask << 1), and ((v >> 12) & vmask) << (vshift + 1) is
+ * (v >> (11 - vshift)) & (vmask << (vshift + 1)): the sign bits of the
+ * arithmetic shifts land above either mask. */
+struct ScanFast {
+    const char* tex;
+    int32_t colMask, rowMask;
+    int rowShift;
+};
+
+static inline ScanFast scan_fast(const ScanTex& t)
+{
+    ScanFast f = {(const char*)t.texels, t.umask << 1, t.vmask << (t.vshift + 1), 11 - t.vshift};
+    return f;
+}
+
+/* The texel at u, v; RS is the row shift when known at compile time (the
+ * textures 256 texels wide), else -1 for f.rowShift. */
+template <int RS>
+static inline unsigned scan_fastTexel(const ScanFast& f, uint32_t u, uint32_t v)
+{
+    const int rs = RS >= 0 ? RS : f.rowShift;
+    return *(const uint16_t*)(f.tex + ((((int32_t)u >> 11) & f.colMask) + (((int32_t)v >> rs) & f.rowMask)));
+}
+
+/* The loop of scan_keyed for a span wholly beyond near: the z entry alone
+ * is tested. */
+template <int RS>
+static inline void scan_keyedFar(const ScanFast& f, uint32_t u, uint32_t v, uint32_t z, uint32_t du, uint32_t dv,
+                                 uint32_t dz, uint16_t* dend, fixed* zend, int n)
+{
+    for (int i = -n; i < 0; i++, u += du, v += dv, z += dz) {
+        if ((fixed)z <= zend[i]) {
+            const unsigned texel = scan_fastTexel<RS>(f, u, v);
+            if (texel != TEX_KEY) {
+                dend[i] = (uint16_t)texel;
+                zend[i] = (fixed)z;
+            }
+        }
+    }
+}
+
+/* draw_scanline without a shader, for a texture with vshift <= 11: the
+ * pixels of [dst, dst + n) and their z entries. A span wholly beyond near
+ * tests the z entry alone. */
+static inline void scan_keyed(const ScanFast& f, uint32_t u, uint32_t v, uint32_t z, uint32_t du, uint32_t dv,
+                              uint32_t dz, uint16_t* dst, fixed* zd, int n, fixed near)
+{
+    uint16_t* const dend = dst + n;
+    fixed* const zend = zd + n;
+    if (scan_aboveNear((fixed)z, (fixed)dz, n, near)) {
+        if (f.rowShift == 3)
+            scan_keyedFar<3>(f, u, v, z, du, dv, dz, dend, zend, n);
+        else
+            scan_keyedFar<-1>(f, u, v, z, du, dv, dz, dend, zend, n);
+        return;
+    }
+    for (int i = -n; i < 0; i++, u += du, v += dv, z += dz) {
+        if ((fixed)z <= zend[i] && (fixed)z > near) {
+            const unsigned texel = scan_fastTexel<-1>(f, u, v);
+            if (texel != TEX_KEY) {
+                dend[i] = (uint16_t)texel;
+                zend[i] = (fixed)z;
+            }
+        }
+    }
+}
+
 void draw_scanline(Span* s)
 {
     const fixed near = cam.near;
@@ -63,6 +146,10 @@ void draw_scanline(Span* s)
                     shader(&dst[i], &zd[i], texel, (fixed)z);
             }
         }
+        return;
+    }
+    if (t.vshift <= 11) {
+        scan_keyed(scan_fast(t), u, v, z, du, dv, dz, dst, zd, n, near);
         return;
     }
     for (int i = 0; i < n; i++, u += du, v += dv, z += dz) {
@@ -201,31 +288,73 @@ void calc_edge(const Vertex3D* top, const Vertex3D* bottom, Edge3D* e)
     }
 }
 
-/* A running edge of the cached routine: its values on the current row and
- * its steps per row. */
-struct RunEdge {
-    fixed x, u, v, z;
-    fixed dx, du, dv, dz;
-};
-
-static void run_start(RunEdge* r, const Edge3D* e)
+/* The rows ystart..ylast of the cached routine (clamped to the screen by
+ * the caller). Two running edges: the long one, pr, and the short one,
+ * which starts on pq (on qr when the middle vertex's row is the first) and
+ * restarts on qr after row ymid; the first two rows of each run share the
+ * start values. The long edge is on the left when LONG_LEFT. Only what a
+ * span reads is kept: x, u, v, z of the left edge and x of the right one,
+ * each stepped as a running edge steps it. */
+template <bool LONG_LEFT>
+static void tri_rows(const Edge3D* pr, const Edge3D* pq, const Edge3D* qr, int ystart, int ymid, int ylast, Span* sp)
 {
-    r->x = e->x;
-    r->u = e->u;
-    r->v = e->v;
-    r->z = e->z;
-    r->dx = e->dx;
-    r->du = e->du;
-    r->dv = e->dv;
-    r->dz = e->dz;
-}
-
-static void run_step(RunEdge* r)
-{
-    r->x = fp_add(r->x, r->dx);
-    r->u = fp_add(r->u, r->du);
-    r->v = fp_add(r->v, r->dv);
-    r->z = fp_add(r->z, r->dz);
+    const Edge3D* s0 = ystart < ymid ? pq : qr;
+    const Edge3D* le = LONG_LEFT ? pr : s0;
+    const Edge3D* re = LONG_LEFT ? s0 : pr;
+    fixed lx = le->x, lu = le->u, lv = le->v, lz = le->z;
+    fixed ldx = le->dx, ldu = le->du, ldv = le->dv, ldz = le->dz;
+    fixed rx = re->x, rdx = re->dx;
+    const fixed du = sp->du, dv = sp->dv, dz = sp->dz;
+    /* The default scanline routine without a shader runs inline, its span
+     * passed in registers (the same work as the call). */
+    const int inlineRows = scanLine == draw_scanline && !pixShader && sp->vshift <= 11;
+    const ScanFast fast = scan_fast(scan_tex(sp));
+    const fixed near = cam.near;
+    for (int row = ystart; row <= ylast; row++) {
+        int xl = fp_iconv(lx);
+        int xr = fp_iconv(rx);
+        /* Columns are clamped to the screen here: a span wholly left or right
+         * of it is skipped, one reaching past either side is cut to 0..319. */
+        if (xr >= 0 && xl < SCR_W) {
+            fixed u = lu, v = lv, z = lz;
+            if (xl < 0) {
+                const int t = -xl;
+                u = fp_add(u, fp_muli(du, t));
+                v = fp_add(v, fp_muli(dv, t));
+                z = fp_add(z, fp_muli(dz, t));
+                xl = 0;
+            }
+            const int len = (xr < SCR_W ? xr : SCR_W) - xl;
+            if (len > 0 && inlineRows) {
+                scan_keyed(fast, (uint32_t)u, (uint32_t)v, (uint32_t)z, (uint32_t)du, (uint32_t)dv, (uint32_t)dz,
+                           rTarget + SCR_W * row + xl, zbuf + SCR_W * row + xl, len, near);
+            } else if (len > 0) {
+                sp->len = len;
+                sp->u = u;
+                sp->v = v;
+                sp->z = z;
+                sp->dst = rTarget + SCR_W * row + xl;
+                sp->zdst = zbuf + SCR_W * row + xl;
+                scanLine(sp);
+            }
+        }
+        /* the long edge steps after the first row; the short one restarts
+         * on qr after row ymid, else steps after the first row */
+        const int stepLong = row != ystart, restart = row == ymid, stepShort = !restart && row != ystart;
+        if (LONG_LEFT ? stepLong : stepShort) {
+            lx = fp_add(lx, ldx);
+            lu = fp_add(lu, ldu);
+            lv = fp_add(lv, ldv);
+            lz = fp_add(lz, ldz);
+        } else if (!LONG_LEFT && restart) {
+            lx = qr->x, lu = qr->u, lv = qr->v, lz = qr->z;
+            ldx = qr->dx, ldu = qr->du, ldv = qr->dv, ldz = qr->dz;
+        }
+        if (LONG_LEFT ? stepShort : stepLong)
+            rx = fp_add(rx, rdx);
+        else if (LONG_LEFT && restart)
+            rx = qr->x, rdx = qr->dx;
+    }
 }
 
 void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
@@ -271,50 +400,15 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     const fixed dv = fp_div(fp_sub(qr->v, vL), w);
     const fixed dz = fp_div(fp_sub(qr->z, zL), w);
 
-    RunEdge lng, sht;
-    run_start(&lng, pr);
-    run_start(&sht, ystart < ymid ? pq : qr);
-    const RunEdge* left = w > 0 ? &lng : &sht;
-    const RunEdge* right = w > 0 ? &sht : &lng;
-
     Span sp;
     tri_spanTexture(&sp);
     sp.du = du;
     sp.dv = dv;
     sp.dz = dz;
-    for (int row = ystart; row <= ylast; row++) {
-        int xl = fp_iconv(left->x);
-        int xr = fp_iconv(right->x);
-        /* Columns are clamped to the screen here: a span wholly left or right
-         * of it is skipped, one reaching past either side is cut to 0..319. */
-        if (xr >= 0 && xl < SCR_W) {
-            fixed u = left->u, v = left->v, z = left->z;
-            if (xl < 0) {
-                const int t = -xl;
-                u = fp_add(u, fp_muli(du, t));
-                v = fp_add(v, fp_muli(dv, t));
-                z = fp_add(z, fp_muli(dz, t));
-                xl = 0;
-            }
-            const int len = (xr < SCR_W ? xr : SCR_W) - xl;
-            if (len > 0) {
-                sp.len = len;
-                sp.u = u;
-                sp.v = v;
-                sp.z = z;
-                sp.dst = rTarget + SCR_W * row + xl;
-                sp.zdst = zbuf + SCR_W * row + xl;
-                scanLine(&sp);
-            }
-        }
-        /* The first two rows of each run share the start values. */
-        if (row != ystart)
-            run_step(&lng);
-        if (row == ymid)
-            run_start(&sht, qr);
-        else if (row != ystart)
-            run_step(&sht);
-    }
+    if (w > 0)
+        tri_rows<true>(pr, pq, qr, ystart, ymid, ylast, &sp);
+    else
+        tri_rows<false>(pr, pq, qr, ystart, ymid, ylast, &sp);
 }
 
 void drawtritex16b_FixPoint_split2(const Face3D* face, Object3D* obj)

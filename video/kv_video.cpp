@@ -3,6 +3,7 @@
  */
 #include "video/kv_video.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,12 @@ static uint16_t* scr1 = nullptr; /* back buffer, 320x240 RGB565, or null */
 
 /* Lifetime: whole run. */
 uint8_t scr8b[SCR_PIXELS]; /* ribbon intensity plane, 320x240 bytes 0..255 */
+
+/* Two RGB565 pixels in one 32-bit word, the left one in the low half (both
+ * machines are little-endian); may alias the uint16_t pixels it is read
+ * from and written to. */
+typedef uint32_t __attribute__((may_alias)) PixPair;
+static_assert(std::endian::native == std::endian::little, "pixel pairs assume a little-endian machine");
 
 /* Constant: the loaders' two standard messages (kv_video.h). */
 const char kv_msgNotFound[] = "EEEEEEEEEEEK!!!     file not found!!";
@@ -78,13 +85,36 @@ void scr_clrc(uint16_t c)
 {
     if (!scr1)
         return;
-    if ((c >> 8) == (c & 0xFF)) {
-        /* both bytes equal: one byte fill does it */
-        memset(scr1, c & 0xFF, SCR_BYTES);
+    /* two pixels a word (the buffer is word aligned and SCR_PIXELS / 2 a
+     * multiple of 8) */
+    scr_fillWords((uint32_t*)scr1, (uint32_t)c * 0x10001u, SCR_PIXELS / 2);
+}
+
+void scr_fillWords(uint32_t* d, uint32_t v, int n)
+{
+#if defined(__arm__) && !defined(__thumb__)
+    /* two block stores of four registers a step */
+    register uint32_t r4 asm("r4") = v;
+    register uint32_t r5 asm("r5") = v;
+    register uint32_t r6 asm("r6") = v;
+    register uint32_t r7 asm("r7") = v;
+    int steps = n / 8;
+    if (steps <= 0)
         return;
-    }
-    for (int i = 0; i < SCR_PIXELS; i++)
-        scr1[i] = c;
+    __asm__ volatile("1:\n\t"
+                     "stmia %0!, {r4-r7}\n\t"
+                     "stmia %0!, {r4-r7}\n\t"
+                     "subs %1, %1, #1\n\t"
+                     "bne 1b"
+                     : "+r"(d), "+r"(steps)
+                     : "r"(r4), "r"(r5), "r"(r6), "r"(r7)
+                     : "memory", "cc");
+#else
+    typedef uint32_t __attribute__((may_alias)) Word;
+    Word* w = (Word*)d;
+    for (int i = 0; i < n; i++)
+        w[i] = v;
+#endif
 }
 
 void scr_clr(unsigned r, unsigned g, unsigned b)
@@ -269,6 +299,86 @@ static long long tga_minBytes(const unsigned char* head, long long pixels)
     return at + pixels * pixelBytes;
 }
 
+/* 1 for the two kinds of TGA that the data set is made of, which we decode
+ * ourselves: 24-bit true colour without a colour map, raw (type 2) or
+ * run-length encoded (type 10), from a file whose length is known. */
+static int tga_plain(const unsigned char* head, long long fileLen)
+{
+    return head[1] == 0 && (head[2] == 2 || head[2] == 10) && head[16] == 24 && fileLen > 0;
+}
+
+/* The next stored pixel (blue, green, red) as RGB565; bytes past end read
+ * as 0. */
+static inline uint16_t tga_pixel(const unsigned char** p, const unsigned char* end)
+{
+    unsigned v[3];
+    for (unsigned& k : v)
+        k = *p < end ? *(*p)++ : 0;
+    return (uint16_t)(((v[2] >> 3) << 11) | ((v[1] >> 2) << 5) | (v[0] >> 3));
+}
+
+/* Decodes a tga_plain file of w x h pixels (the header checked) straight
+ * into RGB565, exactly as stb_image's TGA reader followed by the
+ * conversion to RGB565 does: pixels stored blue, green, red; rows bottom
+ * up unless bit 5 of the descriptor is set; run-length packets (a count
+ * byte, bit 7 for a run of one pixel, else that many raw pixels) may run
+ * across rows; bytes past the end of the file read as 0. Columns are
+ * mirrored when rightToLeft. Returns the pixels, or null after the "not
+ * nuff mem" message. */
+static uint16_t* tga_decodePlain(FILE* f, const unsigned char* head, long long fileLen, int w, int h,
+                                 int rightToLeft)
+{
+    unsigned char* file = (unsigned char*)malloc((size_t)fileLen);
+    uint16_t* px = pic_alloc(w, h);
+    if (!file || !px) {
+        if (!file && px)
+            printf("%s", kv_msgNoMem);
+        free(file);
+        free(px);
+        return nullptr;
+    }
+    const size_t have = fseek(f, 0, SEEK_SET) == 0 ? fread(file, 1, (size_t)fileLen, f) : 0;
+    const unsigned char* p = file + 18 + head[0];
+    const unsigned char* const end = file + have;
+    const int bottomUp = !(head[17] & 0x20);
+    const int rle = head[2] == 10;
+    const int step = rightToLeft ? -1 : 1;
+    int count = 0, repeating = 0; /* pixels left in the packet, and its kind */
+    uint16_t c = 0;               /* the pixel a run repeats */
+    for (int fr = 0; fr < h; fr++) {
+        uint16_t* row = px + (size_t)(bottomUp ? h - 1 - fr : fr) * w;
+        uint16_t* d = rightToLeft ? row + w - 1 : row;
+        for (int x = 0; x < w;) {
+            int n = w - x; /* pixels of this row from the current packet */
+            if (rle) {
+                if (count == 0) {
+                    const int cmd = p < end ? *p++ : 0;
+                    count = 1 + (cmd & 127);
+                    repeating = cmd >> 7;
+                    if (repeating)
+                        c = tga_pixel(&p, end);
+                }
+                if (count < n)
+                    n = count;
+                count -= n;
+            }
+            x += n;
+            if (rle && repeating) {
+                for (; n > 0; n--, d += step)
+                    *d = c;
+            } else if (end - p >= 3 * (ptrdiff_t)n) {
+                for (; n > 0; n--, p += 3, d += step)
+                    *d = (uint16_t)(((p[2] >> 3) << 11) | ((p[1] >> 2) << 5) | (p[0] >> 3));
+            } else {
+                for (; n > 0; n--, d += step)
+                    *d = tga_pixel(&p, end);
+            }
+        }
+    }
+    free(file);
+    return px;
+}
+
 void loadTGA16b(const char* path, Pic16b* pic)
 {
     pic_empty(pic);
@@ -302,6 +412,13 @@ void loadTGA16b(const char* path, Pic16b* pic)
     if (headLen < sizeof head || (fileLen >= 0 && fileLen < tga_minBytes(head, (long long)w * h))) {
         printf(tgaRefused, path, "file too short for its size");
         fclose(f);
+        return;
+    }
+    if (tga_plain(head, fileLen)) {
+        uint16_t* px = tga_decodePlain(f, head, fileLen, w, h, rightToLeft);
+        fclose(f);
+        if (px)
+            pic_set(pic, px, w, h);
         return;
     }
     unsigned char* rgb = stbi_load_from_file(f, &w, &h, &comp, 3);
@@ -359,32 +476,139 @@ static int pic_clip(const Pic16b* pic, int x, int y, int* c0, int* c1, int* r0, 
     return *c0 < *c1 && *r0 < *r1;
 }
 
+/* ---- Picture rows, two pixels a word --------------------------------------
+ * A row of n pixels from src onto dst: the first pixel alone when dst is
+ * not word aligned, then pairs stored as words, then the last pixel alone.
+ * For the additive drawing a source a pixel off the word grid is read as
+ * aligned words and shifted into pairs (those reads never pass the word
+ * holding the row's last pixel: the loop stops a pair early for that); the
+ * keyed copy takes such a row pixel by pixel. Every pixel gets exactly what the
+ * one-pixel rule (the *_one functions) gives it. */
+
+/* Keyed copy of one pixel. */
+static inline void pic_copyOne(uint16_t* d, uint16_t s)
+{
+    if (s != PIC_KEY)
+        *d = s;
+}
+
+/* Keyed copy of a pair with one key pixel and one not, out of line so
+ * that the common cases stay short. */
+static __attribute__((noinline)) void pic_copyMixed(PixPair* d, uint32_t s)
+{
+    pic_copyOne((uint16_t*)d, (uint16_t)(s & 0xFFFFu));
+    pic_copyOne((uint16_t*)d + 1, (uint16_t)(s >> 16));
+}
+
+/* Keyed copy of a pair: nothing for two key pixels (the transparent
+ * stretches of a keyed picture), one word store when neither is the key. */
+static inline void pic_copyTwo(PixPair* d, uint32_t s)
+{
+    if (s == (uint32_t)PIC_KEY * 0x10001u)
+        return;
+    if ((s & 0xFFFFu) != PIC_KEY && (s >> 16) != PIC_KEY)
+        *d = s;
+    else
+        pic_copyMixed(d, s);
+}
+
+/* Additive drawing of one pixel (drawPic16b_add's rule). */
+static inline void pic_addOne(uint16_t* d, uint16_t s)
+{
+    if (s == 0 || s == PIC_KEY)
+        return;
+    *d = *d ? pic_addPixel(*d, s) : s;
+}
+
+/* pic_addPixel on both halves of two words at once: the halved channels of
+ * a pair sum to at most 0xF7DE a half, so no carry crosses into the other
+ * pixel; each carry bit b of a half sets the bits below it that
+ * pic_addPixel sets (m - (m >> k) for the mask m of the carries), and the
+ * low half's bit 15, shifted into the high half's bit 0, is cleared as the
+ * 16-bit result drops it. */
+static inline uint32_t pic_addTwo(uint32_t d, uint32_t s)
+{
+    uint32_t t = ((s >> 1) & 0x7BEF7BEFu) + ((d >> 1) & 0x7BEF7BEFu);
+    const uint32_t r = t & 0x80008000u, g = t & 0x04000400u, b = t & 0x00100010u;
+    t |= (r - (r >> 4)) | (g - (g >> 5)) | (b - (b >> 4));
+    return (t << 1) & 0xFFFEFFFEu;
+}
+
+/* Additive drawing of a pair: a pair of black source pixels is skipped at
+ * once; when both source pixels are drawn, one word: the sum over two lit
+ * pixels, the source itself over two black ones. */
+static inline void pic_addTwoAt(PixPair* d, uint32_t s)
+{
+    if (s == 0)
+        return;
+    const uint32_t dw = *d;
+    const uint32_t slo = s & 0xFFFFu, shi = s >> 16;
+    if (slo && shi && slo != PIC_KEY && shi != PIC_KEY) {
+        if ((dw & 0xFFFFu) && (dw >> 16)) {
+            *d = pic_addTwo(dw, s);
+            return;
+        }
+        if (dw == 0) {
+            *d = s;
+            return;
+        }
+    }
+    pic_addOne((uint16_t*)d, (uint16_t)slo);
+    pic_addOne((uint16_t*)d + 1, (uint16_t)shi);
+}
+
+template <bool ADD>
+static void pic_row(uint16_t* dst, const uint16_t* src, int n)
+{
+    if (n > 0 && ((uintptr_t)dst & 2)) {
+        ADD ? pic_addOne(dst, *src) : pic_copyOne(dst, *src);
+        dst++;
+        src++;
+        n--;
+    }
+    PixPair* d = (PixPair*)dst;
+    int pairs = n >> 1;
+    if (((uintptr_t)src & 2) == 0) {
+        const PixPair* s = (const PixPair*)src;
+        for (int k = 0; k < pairs; k++)
+            ADD ? pic_addTwoAt(d + k, s[k]) : pic_copyTwo(d + k, s[k]);
+    } else if (!ADD) {
+        /* a keyed copy off the word grid: pixel by pixel, two a step,
+         * cheaper than shifting words into pairs */
+        uint16_t* d1 = (uint16_t*)d;
+        for (int k = 0; k < 2 * pairs; k += 2) {
+            pic_copyOne(d1 + k, src[k]);
+            pic_copyOne(d1 + k + 1, src[k + 1]);
+        }
+    } else if (pairs > 0) {
+        /* word k of s holds src[2k - 1] and src[2k]; the last pair's
+         * second pixel is read alone */
+        const PixPair* s = (const PixPair*)(src - 1);
+        uint32_t prev = s[0];
+        for (int k = 0; k < pairs - 1; k++) {
+            const uint32_t cur = s[k + 1];
+            const uint32_t two = (prev >> 16) | (cur << 16);
+            ADD ? pic_addTwoAt(d + k, two) : pic_copyTwo(d + k, two);
+            prev = cur;
+        }
+        const uint32_t last = (prev >> 16) | ((uint32_t)src[2 * pairs - 1] << 16);
+        ADD ? pic_addTwoAt(d + pairs - 1, last) : pic_copyTwo(d + pairs - 1, last);
+    }
+    if (n & 1) {
+        ADD ? pic_addOne(dst + n - 1, src[n - 1]) : pic_copyOne(dst + n - 1, src[n - 1]);
+    }
+}
+
 void drawPic16b(const Pic16b* pic, int x, int y)
 {
     int c0, c1, r0, r1;
     if (!pic_clip(pic, x, y, &c0, &c1, &r0, &r1))
         return;
     for (int r = r0; r < r1; r++) {
-        const uint16_t* src = pic->pixels + (size_t)r * pic->width;
+        const uint16_t* src = pic->pixels + (size_t)r * pic->width + c0;
         uint16_t* dst = scr1 + (y + r) * SCR_W + x + c0;
-        for (int c = c0; c < c1; c++, dst++)
-            if (src[c] != PIC_KEY)
-                *dst = src[c];
+        pic_row<false>(dst, src, c1 - c0);
     }
-}
-
-uint16_t pic_addPixel(uint16_t dst, uint16_t src)
-{
-    /* Halve both and add channel-wise in one sum; each channel's carry lands
-     * in the bit above it (15 for red, 10 for green, 4 for blue). */
-    unsigned t = ((src >> 1) & 0x7BEF) + ((dst >> 1) & 0x7BEF);
-    if (t & 0x8000)
-        t |= 0x7800;
-    if (t & 0x0400)
-        t |= 0x03E0;
-    if (t & 0x0010)
-        t |= 0x000F;
-    return (uint16_t)(t << 1);
 }
 
 void drawPic16b_add(const Pic16b* pic, int x, int y)
@@ -393,14 +617,9 @@ void drawPic16b_add(const Pic16b* pic, int x, int y)
     if (!pic_clip(pic, x, y, &c0, &c1, &r0, &r1))
         return;
     for (int r = r0; r < r1; r++) {
-        const uint16_t* src = pic->pixels + (size_t)r * pic->width;
+        const uint16_t* src = pic->pixels + (size_t)r * pic->width + c0;
         uint16_t* dst = scr1 + (y + r) * SCR_W + x + c0;
-        for (int c = c0; c < c1; c++, dst++) {
-            uint16_t s = src[c];
-            if (s == 0 || s == PIC_KEY)
-                continue;
-            *dst = *dst ? pic_addPixel(*dst, s) : s;
-        }
+        pic_row<true>(dst, src, c1 - c0);
     }
 }
 

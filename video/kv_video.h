@@ -71,6 +71,10 @@ void scr_putpixelc(uint16_t x, uint16_t y, uint16_t c);
 void scr_clr(unsigned r, unsigned g, unsigned b);
 void scr_clrc(uint16_t c);
 
+/* Stores v in the n 32-bit words from d (d 4-byte aligned, n a multiple of
+ * 8), eight words a step: block stores on the handheld. */
+void scr_fillWords(uint32_t* d, uint32_t v, int n);
+
 /* A straight line of n = max(|dx|, |dy|) pixels from (x0, y0); the end point
  * itself is not drawn, a zero-length line draws nothing. Pixels outside the
  * screen are dropped as by scr_putpixelc. */
@@ -141,8 +145,21 @@ void drawPic16b(const Pic16b* pic, int x, int y);
 void drawPic16b_add(const Pic16b* pic, int x, int y);
 
 /* The saturating add of one source pixel onto one target pixel used by
- * drawPic16b_add for a non-zero target (the 0x7BEF half-sum). */
-uint16_t pic_addPixel(uint16_t dst, uint16_t src);
+ * drawPic16b_add for a non-zero target (the 0x7BEF half-sum). Inline: the
+ * additive pixel shader calls it for every pixel. */
+inline uint16_t pic_addPixel(uint16_t dst, uint16_t src)
+{
+    /* Halve both and add channel-wise in one sum; each channel's carry lands
+     * in the bit above it (15 for red, 10 for green, 4 for blue). */
+    unsigned t = ((src >> 1) & 0x7BEF) + ((dst >> 1) & 0x7BEF);
+    if (t & 0x8000)
+        t |= 0x7800;
+    if (t & 0x0400)
+        t |= 0x03E0;
+    if (t & 0x0010)
+        t |= 0x000F;
+    return (uint16_t)(t << 1);
+}
 
 /* Frees the pixels and empties the record; harmless on an empty record. */
 void killPic16b(Pic16b* pic);

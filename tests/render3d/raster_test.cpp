@@ -115,6 +115,53 @@ TEST_F(Raster, DepthNearAndKeyRules)
     EXPECT_EQ(screen[5 * 320 + 20], rf::coordTexel(0, 0));
 }
 
+/* The default routine addresses texels with one shift and mask a
+ * coordinate and drops the near test for spans wholly beyond it: against
+ * the pixel rule on random spans (crossing near, wrapping, steep, up to a
+ * row long) over textures 4 to 4096 texels wide, with keys and a random
+ * z-buffer. */
+TEST_F(Raster, DefaultScanlineKeepsThePixelRuleForEverySpan)
+{
+    std::mt19937 rng(21);
+    int slot = 1;
+    for (int lw : {2, 8, 11, 12}) {
+        const int w = 1 << lw, h = 1 << (lw > 6 ? 6 : lw);
+        rf::makeTexture(slot, w, h);
+        Pic16b& t = tex[slot++];
+        for (int i = 0; i < w * h; i += 7)
+            t.pixels[i] = TEX_KEY;
+        for (int k = 0; k < 300; k++) {
+            std::vector<fixed> z0(SCR_W); /* the span's row, 5 */
+            for (fixed& z : z0)
+                z = (fixed)(rng() % (6000u * 4096)) - 100 * 4096;
+            std::copy(z0.begin(), z0.end(), zbuf + 5 * SCR_W);
+            std::fill(screen.begin() + 5 * SCR_W, screen.begin() + 6 * SCR_W, 0);
+            const int x = rng() % 320, len = 1 + rng() % (320 - x);
+            Span s = span(x, len, (fixed)rng(), (fixed)rng(), 0, &t);
+            const int shape = k % 4;
+            s.z = shape == 0 ? (fixed)rng() : (fixed)(rng() % (3000u * 4096)) - 20 * 4096;
+            s.dz = shape == 1 ? (fixed)rng() : (fixed)(rng() % (1u << 22)) - (1 << 21);
+            s.du = (fixed)(rng() % (1u << 20)) - (1 << 19);
+            s.dv = shape == 2 ? (fixed)rng() : (fixed)(rng() % (1u << 20)) - (1 << 19);
+            draw_scanline(&s);
+            uint32_t u = (uint32_t)s.u, v = (uint32_t)s.v, z = (uint32_t)s.z;
+            for (int i = 0; i < len; i++, u += (uint32_t)s.du, v += (uint32_t)s.dv, z += (uint32_t)s.dz) {
+                const int at = 5 * 320 + x + i;
+                uint16_t want = 0;
+                fixed wantZ = z0[x + i];
+                if ((fixed)z <= wantZ && (fixed)z > cam.near) {
+                    const uint16_t texel =
+                        t.pixels[(((int32_t)u >> 12) & (w - 1)) + ((((int32_t)v >> 12) & (h - 1)) << lw)];
+                    if (texel != TEX_KEY)
+                        want = texel, wantZ = (fixed)z;
+                }
+                ASSERT_EQ(screen[at], want) << "width " << w << " span " << k << " pixel " << i;
+                ASSERT_EQ(zbuf[at], wantZ) << "width " << w << " span " << k << " pixel " << i;
+            }
+        }
+    }
+}
+
 TEST_F(Raster, DoubledRoutinesWriteAlignedPairs)
 {
     rf::makeTexture(1, 4, 4, 0x0123);
