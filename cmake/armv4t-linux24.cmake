@@ -13,9 +13,8 @@
 # for example a benchmark over the engine, is one more orvel_program() call.
 # A program made with a bare add_executable() needs
 #   target_link_libraries(<program> PRIVATE orvel_linux24)
-# (A program over the headless half also needs that half made in this
-# build, which today makes only the handheld's, and orvel_program() to let
-# that half through when cross compiling.)
+# The handheld bench (bench/arm, ORVEL_ARM_BENCH) is such a program, over
+# the headless half, which that build makes too.
 set(CMAKE_SYSTEM_NAME Generic)
 set(CMAKE_SYSTEM_PROCESSOR arm)
 
