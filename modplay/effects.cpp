@@ -992,19 +992,19 @@ const MODPLAY_EFFECT MODPLAY_EffectHandlers[MODFX_COUNT + 1] = {
 void effect_spareJump(MODFILE_CELL* spare, int jump, int operand)
 {
     if (jump) {
-        if (spare->effect[0] == 14) {
+        if (spare->effect[0] == MODFX_PATTERN_BREAK) {
             spare->effectOp[1] = spare->effectOp[0];
-            spare->effect[0] = 30;
+            spare->effect[0] = MODFX_JUMP_TO_ROW;
         } else {
-            spare->effect[0] = 12;
+            spare->effect[0] = MODFX_POSITION_JUMP;
         }
         spare->effectOp[0] = (uint8_t)operand;
     } else {
-        if (spare->effect[0] == 12 || spare->effect[0] == 30) {
-            spare->effect[0] = 30;
+        if (spare->effect[0] == MODFX_POSITION_JUMP || spare->effect[0] == MODFX_JUMP_TO_ROW) {
+            spare->effect[0] = MODFX_JUMP_TO_ROW;
             spare->effectOp[1] = (uint8_t)operand;
         } else {
-            spare->effect[0] = 14;
+            spare->effect[0] = MODFX_PATTERN_BREAK;
             spare->effectOp[0] = (uint8_t)operand;
         }
     }

@@ -236,6 +236,18 @@ extern const MODFILE_FORMAT mod_formats[4];
  * 12..15. */
 extern const char* const mod_notes[128];
 
+/* Texts the loaders and the tools share. */
+extern const char MODFILE_AUTHOR_TEXT[];    /* author text of every loader */
+extern const char MODFILE_COPYRIGHT_TEXT[]; /* copyright text of every loader */
+
+/* A one-line reason, without a line end, for a negative result of
+ * MODFILE_Set or MODFILE_Load: -2 "out of memory", any other negative value
+ * "damaged or unsupported module"; "" for a result of 0 or more. A host that
+ * wants to tell an image that is not a module at all asks MODFILE_Is first
+ * and prints MODFILE_NOT_A_MODULE_TEXT. */
+const char* MODFILE_ResultText(int result);
+extern const char MODFILE_NOT_A_MODULE_TEXT[];
+
 /* ---- Loading and release ------------------------------------------------- */
 
 /* Zero-fills the whole record (nothing if mod is null). */

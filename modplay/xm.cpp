@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "modplay/effects.h"
 #include "modplay/modreader.h"
 
 /* ---- Constant tables ------------------------------------------------------
@@ -49,9 +50,9 @@ static const char XM_TAG[] = "Extended Module: ";
 
 int MODFILE_XMGetFormatID(void) { return 3; }
 const char* MODFILE_XMGetDescription(void) { return "Triton FastTracker II Extended Module"; }
-const char* MODFILE_XMGetAuthor(void) { return "Orvel developers"; }
+const char* MODFILE_XMGetAuthor(void) { return MODFILE_AUTHOR_TEXT; }
 const char* MODFILE_XMGetVersion(void) { return "v0.01b"; }
-const char* MODFILE_XMGetCopyright(void) { return "Copyright the Orvel developers"; }
+const char* MODFILE_XMGetCopyright(void) { return MODFILE_COPYRIGHT_TEXT; }
 
 int MODFILE_IsXM(const char* data, int len)
 {
@@ -74,66 +75,66 @@ void convertXMEffects(MODFILE* mod, int pattern, int row, int type, int param, u
     int x = param >> 4, y = param & 15;
     *effectOp = (uint8_t)param;
     switch (type) {
-    case 0x0: *effect = param ? 1 : 0; break; /* 0xy arpeggio */
-    case 0x1: *effect = 31; break;            /* 1xx portamento up */
-    case 0x2: *effect = 32; break;            /* 2xx portamento down */
-    case 0x3: *effect = 4; break;             /* 3xx tone portamento */
-    case 0x4: *effect = 5; break;             /* 4xy vibrato */
-    case 0x5: *effect = 6; break;             /* 5xy tone portamento + volume slide */
-    case 0x6: *effect = 7; break;             /* 6xy vibrato + volume slide */
-    case 0x7: *effect = 8; break;             /* 7xy tremolo */
-    case 0x8: *effect = 9; break;             /* 8xx set panning */
-    case 0x9: *effect = 10; break;            /* 9xx sample offset */
-    case 0xA: *effect = 36; break;            /* Axy volume slide */
-    case 0xB:                                 /* Bxx position jump: global */
+    case 0x0: *effect = param ? MODFX_ARPEGGIO : MODFX_NONE; break; /* 0xy arpeggio */
+    case 0x1: *effect = MODFX_XM_PORTA_UP; break; /* 1xx portamento up */
+    case 0x2: *effect = MODFX_XM_PORTA_DOWN; break; /* 2xx portamento down */
+    case 0x3: *effect = MODFX_TONE_PORTA; break; /* 3xx tone portamento */
+    case 0x4: *effect = MODFX_VIBRATO; break; /* 4xy vibrato */
+    case 0x5: *effect = MODFX_TONE_PORTA_VOLSLIDE; break; /* 5xy tone portamento + volume slide */
+    case 0x6: *effect = MODFX_VIBRATO_VOLSLIDE; break; /* 6xy vibrato + volume slide */
+    case 0x7: *effect = MODFX_TREMOLO; break; /* 7xy tremolo */
+    case 0x8: *effect = MODFX_SET_PANNING; break; /* 8xx set panning */
+    case 0x9: *effect = MODFX_SAMPLE_OFFSET; break; /* 9xx sample offset */
+    case 0xA: *effect = MODFX_XM_VOLUME_SLIDE; break; /* Axy volume slide */
+    case 0xB: /* Bxx position jump: global */
         if (spare) {
-            spare->effect[0] = 12;
+            spare->effect[0] = MODFX_POSITION_JUMP;
             spare->effectOp[0] = (uint8_t)param;
         }
         break;
     case 0xC: /* Cxx set volume */
-        *effect = 13;
+        *effect = MODFX_SET_VOLUME;
         *effectOp = (uint8_t)(param > 64 ? 64 : param);
         break;
     case 0xD: /* Dxx pattern break, decimal row: global */
-        *effect = 0;
+        *effect = MODFX_NONE;
         if (spare) {
-            spare->effect[0] = 14;
+            spare->effect[0] = MODFX_PATTERN_BREAK;
             spare->effectOp[0] = (uint8_t)(x * 10 + y);
         }
         break;
     case 0xE: /* Exy extended */
         switch (x) {
-        case 0x1: *effect = 15; *effectOp = (uint8_t)y; break; /* E1x fine portamento up */
-        case 0x2: *effect = 16; *effectOp = (uint8_t)y; break; /* E2x fine portamento down */
-        case 0x4: *effect = 17; *effectOp = (uint8_t)y; break; /* E4x vibrato waveform */
-        case 0x5: *effect = 18; *effectOp = (uint8_t)y; break; /* E5x set finetune */
-        case 0x7: *effect = 20; *effectOp = (uint8_t)y; break; /* E7x tremolo waveform */
-        case 0x8: *effect = 21; *effectOp = (uint8_t)y; break; /* E8x coarse panning */
-        case 0x9: *effect = 22; *effectOp = (uint8_t)y; break; /* E9x retrigger */
-        case 0xA: *effect = 23; *effectOp = (uint8_t)y; break; /* EAx fine volume up */
-        case 0xB: *effect = 24; *effectOp = (uint8_t)y; break; /* EBx fine volume down */
-        case 0xC: *effect = 25; *effectOp = (uint8_t)y; break; /* ECx note cut */
-        case 0xD: *effect = 26; *effectOp = (uint8_t)y; break; /* EDx note delay */
-        case 0x6:                                              /* E6x pattern loop: global */
-        case 0xE:                                              /* EEx pattern delay: global */
-            *effect = 0;
+        case 0x1: *effect = MODFX_FINE_PORTA_UP; *effectOp = (uint8_t)y; break; /* E1x fine portamento up */
+        case 0x2: *effect = MODFX_FINE_PORTA_DOWN; *effectOp = (uint8_t)y; break; /* E2x fine portamento down */
+        case 0x4: *effect = MODFX_VIBRATO_WAVE; *effectOp = (uint8_t)y; break; /* E4x vibrato waveform */
+        case 0x5: *effect = MODFX_SET_FINETUNE; *effectOp = (uint8_t)y; break; /* E5x set finetune */
+        case 0x7: *effect = MODFX_TREMOLO_WAVE; *effectOp = (uint8_t)y; break; /* E7x tremolo waveform */
+        case 0x8: *effect = MODFX_COARSE_PANNING; *effectOp = (uint8_t)y; break; /* E8x coarse panning */
+        case 0x9: *effect = MODFX_RETRIGGER; *effectOp = (uint8_t)y; break; /* E9x retrigger */
+        case 0xA: *effect = MODFX_FINE_VOLUME_UP; *effectOp = (uint8_t)y; break; /* EAx fine volume up */
+        case 0xB: *effect = MODFX_FINE_VOLUME_DOWN; *effectOp = (uint8_t)y; break; /* EBx fine volume down */
+        case 0xC: *effect = MODFX_NOTE_CUT; *effectOp = (uint8_t)y; break; /* ECx note cut */
+        case 0xD: *effect = MODFX_NOTE_DELAY; *effectOp = (uint8_t)y; break; /* EDx note delay */
+        case 0x6: /* E6x pattern loop: global */
+        case 0xE: /* EEx pattern delay: global */
+            *effect = MODFX_NONE;
             *effectOp = 0;
             if (spare) {
-                spare->effect[0] = (x == 0x6) ? 19 : 27;
+                spare->effect[0] = (x == 0x6) ? MODFX_PATTERN_LOOP : MODFX_PATTERN_DELAY;
                 spare->effectOp[0] = (uint8_t)y;
             }
             break;
         default: /* E0x filter, E3x glissando, EFx: nothing */
-            *effect = 0;
+            *effect = MODFX_NONE;
             break;
         }
         break;
-    case 0xF: *effect = 29; break;  /* Fxx speed / tempo */
-    case 0x10: *effect = 33; break; /* Gxx set global volume */
-    case 0x11: *effect = 34; break; /* Hxy global volume slide */
-    case 0x19: *effect = 35; break; /* Pxy panning slide */
-    default: *effect = 0; break;    /* I..O and above: nothing */
+    case 0xF: *effect = MODFX_SPEED_TEMPO; break; /* Fxx speed / tempo */
+    case 0x10: *effect = MODFX_GLOBAL_VOLUME; break; /* Gxx set global volume */
+    case 0x11: *effect = MODFX_GLOBAL_VOLUME_SLIDE; break; /* Hxy global volume slide */
+    case 0x19: *effect = MODFX_PANNING_SLIDE; break; /* Pxy panning slide */
+    default: *effect = MODFX_NONE; break; /* I..O and above: nothing */
     }
 }
 
@@ -151,13 +152,13 @@ static void xmVolumeColumn(MODFILE_CELL* cell, int v)
         if (v == 0x50)
             cell->volume = 64;
         break;
-    case 0x6: cell->effect[0] = 36; cell->effectOp[0] = (uint8_t)y; break;        /* slide down */
-    case 0x7: cell->effect[0] = 36; cell->effectOp[0] = (uint8_t)(y << 4); break; /* slide up */
-    case 0x8: cell->effect[0] = 24; cell->effectOp[0] = (uint8_t)y; break;        /* fine slide down */
-    case 0x9: cell->effect[0] = 23; cell->effectOp[0] = (uint8_t)y; break;        /* fine slide up */
-    case 0xC: cell->effect[0] = 9; cell->effectOp[0] = (uint8_t)(y << 4); break;  /* set panning */
-    case 0xD: cell->effect[0] = 35; cell->effectOp[0] = (uint8_t)y; break;        /* panning slide left */
-    case 0xE: cell->effect[0] = 35; cell->effectOp[0] = (uint8_t)(y << 4); break; /* panning slide right */
+    case 0x6: cell->effect[0] = MODFX_XM_VOLUME_SLIDE; cell->effectOp[0] = (uint8_t)y; break;        /* slide down */
+    case 0x7: cell->effect[0] = MODFX_XM_VOLUME_SLIDE; cell->effectOp[0] = (uint8_t)(y << 4); break; /* slide up */
+    case 0x8: cell->effect[0] = MODFX_FINE_VOLUME_DOWN; cell->effectOp[0] = (uint8_t)y; break;        /* fine slide down */
+    case 0x9: cell->effect[0] = MODFX_FINE_VOLUME_UP; cell->effectOp[0] = (uint8_t)y; break;        /* fine slide up */
+    case 0xC: cell->effect[0] = MODFX_SET_PANNING; cell->effectOp[0] = (uint8_t)(y << 4); break;  /* set panning */
+    case 0xD: cell->effect[0] = MODFX_PANNING_SLIDE; cell->effectOp[0] = (uint8_t)y; break;        /* panning slide left */
+    case 0xE: cell->effect[0] = MODFX_PANNING_SLIDE; cell->effectOp[0] = (uint8_t)(y << 4); break; /* panning slide right */
     default: /* 0x00..0x0F, 0xAy vibrato speed, 0xBy vibrato, 0xFy tone portamento: nothing */
         break;
     }

@@ -14,21 +14,9 @@
 
 namespace {
 
-struct Loaded {
-    MODFILE mod;
-    int result;
-    explicit Loaded(const std::vector<uint8_t>& img)
-    {
-        MODFILE_Init(&mod);
-        result = MODFILE_SetMOD((const char*)img.data(), (int)img.size(), &mod);
-    }
-    ~Loaded()
-    {
-        if (result >= 0)
-            MODFILE_ReleaseSong(&mod);
-    }
-    MODFILE_CELL& cell(int p, int row, int c) { return mod.patterns[p][row * mod.numChannels + c]; }
-    MODFILE_CELL& spare(int p, int row) { return cell(p, row, mod.numChannels - 1); }
+/* Loads through the MOD loader. */
+struct Loaded : mpt::Loaded {
+    explicit Loaded(const std::vector<uint8_t>& img) : mpt::Loaded(img, MODFILE_SetMOD) {}
 };
 
 /* A 4-channel song with one pattern and one looping square sample. */

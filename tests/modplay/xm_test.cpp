@@ -8,30 +8,19 @@
 #include "modplay/modplay_core.h"
 #include "modplay/xm.h"
 #include "tests/modplay/player.h"
+#include "tests/modplay/songcheck.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
-struct Loaded {
-    MODFILE mod;
-    int result;
-    explicit Loaded(const std::vector<uint8_t>& img)
-    {
-        MODFILE_Init(&mod);
-        result = MODFILE_SetXM((const char*)img.data(), (int)img.size(), &mod);
-    }
-    ~Loaded() { MODFILE_ReleaseSong(&mod); }
-    MODFILE_CELL& cell(int p, int row, int c) { return mod.patterns[p][row * mod.numChannels + c]; }
+/* Loads through the XM loader. */
+struct Loaded : mpt::Loaded {
+    explicit Loaded(const std::vector<uint8_t>& img) : mpt::Loaded(img, MODFILE_SetXM) {}
 };
 
 /* Offsets in a written file: the first pattern's header, its data. */
 const int PATTERN0 = 336;
 const int PATTERN0_DATA = 345;
-
-void put16(std::vector<uint8_t>& b, size_t at, unsigned v)
-{
-    b[at] = (uint8_t)v;
-    b[at + 1] = (uint8_t)(v >> 8);
-}
 
 TEST(XmLoader, DetectsTheTagAndRefusesShortImages)
 {
@@ -315,7 +304,7 @@ TEST(XmLoader, RefusesWhatItCannotPlayAndLeavesTheRecordAlone)
     };
     auto patched = [&](size_t at, unsigned v16) {
         std::vector<uint8_t> b = good;
-        put16(b, at, v16);
+        ts::set16le(b, at, v16);
         return b;
     };
     EXPECT_TRUE(refused(patched(60, 19)));     /* header size too small */
@@ -335,7 +324,7 @@ TEST(XmLoader, RefusesWhatItCannotPlayAndLeavesTheRecordAlone)
     std::vector<uint8_t> img = xmw::write(one);
     size_t ins = PATTERN0 + 9 + 1;
     ASSERT_EQ(img[ins], 7); /* the instrument header size, 263 */
-    put16(img, ins + 27, 17);
+    ts::set16le(img, ins + 27, 17);
     EXPECT_TRUE(refused(img));
     EXPECT_FALSE(refused(good));
 }
@@ -369,7 +358,7 @@ TEST(XmLoader, PatternDataCutByItsSizeOrTheFileLeavesTheRestEmpty)
     std::vector<uint8_t> img = xmw::write(s);
     /* each cell is mask, note, instrument, effect, param + an empty 0x80 */
     std::vector<uint8_t> cut = img;
-    put16(cut, PATTERN0 + 7, 6 * 3 + 2); /* three rows and a bit */
+    ts::set16le(cut, PATTERN0 + 7, 6 * 3 + 2); /* three rows and a bit */
     Loaded a(cut);
     ASSERT_EQ(a.result, 0);
     EXPECT_EQ(a.cell(0, 2, 0).note, 0x40);
