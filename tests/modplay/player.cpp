@@ -1,6 +1,9 @@
 #include "tests/modplay/player.h"
 
+#include <cctype>
 #include <cstring>
+
+#include "tests/support/test_support.h"
 
 namespace mpt {
 
@@ -97,6 +100,19 @@ std::vector<int16_t> renderSong(const xmw::Song& song, int frames)
 {
     Player p(song);
     return samples16(p.render(frames));
+}
+
+std::vector<std::string> realSongs(const std::string& dir)
+{
+    std::vector<std::string> songs;
+    for (const std::string& f : ts::filesUnder(dir)) {
+        std::string lower = f;
+        for (char& ch : lower)
+            ch = (char)tolower((unsigned char)ch);
+        if (ts::endsWith(lower, ".xm") || ts::endsWith(lower, ".mod") || ts::endsWith(lower, ".s3m"))
+            songs.push_back(f);
+    }
+    return songs;
 }
 
 } // namespace mpt

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "modplay/modplay.h"
@@ -53,6 +54,10 @@ std::vector<int16_t> samples16(const std::vector<uint8_t>& bytes);
 
 /* The whole song rendered for `frames` frames of 16-bit stereo. */
 std::vector<int16_t> renderSong(const xmw::Song& song, int frames);
+
+/* Every .xm, .mod and .s3m file (any case) under dir, sorted; none when dir
+ * is missing (scripts/get-test-modules fetches the real songs into it). */
+std::vector<std::string> realSongs(const std::string& dir);
 
 } // namespace mpt
 

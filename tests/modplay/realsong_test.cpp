@@ -17,30 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> realSongs()
-{
-    std::vector<std::string> v;
-    std::error_code ec;
-    if (!fs::is_directory(ORVEL_TEST_MODULES, ec))
-        return v;
-    for (auto& e : fs::recursive_directory_iterator(ORVEL_TEST_MODULES, ec)) {
-        std::string ext = e.path().extension().string();
-        for (char& ch : ext)
-            ch = (char)tolower(ch);
-        if (e.is_regular_file() && (ext == ".xm" || ext == ".mod" || ext == ".s3m"))
-            v.push_back(e.path().string());
-    }
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
 #define NEED_SONGS(list)                                                                                              \
     if ((list).empty())                                                                                               \
     GTEST_SKIP() << "no songs in " ORVEL_TEST_MODULES " (make test fetches them with scripts/get-test-modules)"
 
 TEST(RealSongs, LoadAndPlayTwentySecondsThatAreNotSilent)
 {
-    std::vector<std::string> songs = realSongs();
+    std::vector<std::string> songs = mpt::realSongs(ORVEL_TEST_MODULES);
     NEED_SONGS(songs);
     for (const std::string& path : songs) {
         SCOPED_TRACE(path);
@@ -80,7 +63,7 @@ const std::map<std::string, std::string> knownDifferences = {};
 
 TEST(RealSongs, OnePassLastsAsLongAsOpenMPTSays)
 {
-    std::vector<std::string> songs = realSongs();
+    std::vector<std::string> songs = mpt::realSongs(ORVEL_TEST_MODULES);
     NEED_SONGS(songs);
     if (ts::run("command -v openmpt123").empty())
         GTEST_SKIP() << "openmpt123 is not installed (scripts/install-deps installs it)";
