@@ -68,6 +68,18 @@ enum MODFX_ID {
     MODFX_S3M_RETRIGGER = 43,        /* S3M Qxy */
     MODFX_S3M_TREMOLO = 44,          /* S3M Rxy */
     MODFX_S3M_TEMPO = 45,            /* S3M Txx */
+    MODFX_XM_TONE_PORTA_VOLSLIDE = 46, /* XM 5xy, slide with memory */
+    MODFX_XM_VIBRATO_VOLSLIDE = 47,  /* XM 6xy, slide with memory */
+    MODFX_XM_SET_FINETUNE = 48,      /* XM E5x */
+    MODFX_XM_KEY_OFF = 49,           /* XM Kxx */
+    MODFX_XM_ENV_POSITION = 50,      /* XM Lxx */
+    MODFX_XM_MULTI_RETRIG = 51,      /* XM Rxy */
+    MODFX_XM_TREMOR = 52,            /* XM Txy */
+    MODFX_XM_XFINE_PORTA_UP = 53,    /* XM X1x */
+    MODFX_XM_XFINE_PORTA_DOWN = 54,  /* XM X2x */
+    MODFX_XM_VOL_VIBRATO_SPEED = 55, /* XM volume column Ax */
+    MODFX_XM_VOL_VIBRATO = 56,       /* XM volume column Bx */
+    MODFX_XM_VOL_TONE_PORTA = 57,    /* XM volume column Fx */
     MODFX_COUNT,                     /* number of effects */
     MODFX_LAST = MODFX_COUNT - 1
 };
@@ -94,10 +106,14 @@ extern const int16_t wavetab[4][64];
 extern const int32_t mod_finetunes[16];
 
 /* For the loaders: puts a position jump (jump = 1, operand = the order
- * position: effect 12) or a pattern break (jump = 0, operand = the row:
- * effect 14) into a row's spare cell. A jump and a break in one row, in
- * either order, become one position jump with row (effect 30: position in
- * operand 0, row in operand 1). */
-void effect_spareJump(MODFILE_CELL* spare, int jump, int operand);
+ * position: MODFX_POSITION_JUMP) or a pattern break (jump = 0, operand = the
+ * row: MODFX_PATTERN_BREAK) into a row's spare cell, combining it with what
+ * the row's earlier channels put there. A break after a jump becomes one
+ * position jump with row (MODFX_JUMP_TO_ROW: position in operand 0, row in
+ * operand 1). A jump after a break keeps the break's row when
+ * jumpKeepsRow is set (S3M); otherwise (MOD, XM) the jump clears it and the
+ * new position starts at row 0. A later jump replaces the position, a later
+ * break the row. */
+void effect_spareJump(MODFILE_CELL* spare, int jump, int operand, int jumpKeepsRow);
 
 #endif

@@ -48,7 +48,11 @@ int copybuf_final(int flags, void* out, const int32_t* buf, int frames);
 /* Mixes every channel of the record into out (frames output frames, at most
  * one tick): clears the accumulation buffer, adds each sounding music voice
  * (the spare last music channel excluded) with musicVolume and each SFX voice
- * with sfxVolume, and converts. Returns frames. */
+ * with sfxVolume, and converts. A voice's master volume is globalVolume x
+ * host volume x (fadeVolume >> 9) >> 12; its stereo panning is the channel's
+ * panning swung by the panning envelope (envPanning, centre 32) by up to the
+ * room towards the nearer side, for 8- and 16-bit samples alike. Returns
+ * frames. */
 int MODFILE_Mix(MODFILE* mod, int flags, void* out, int frames);
 
 /* ---- Single-purpose routines, one fixed format each ---------------------- */
@@ -67,7 +71,7 @@ int mix_s16m_to_s32m_1616bit(int32_t* buf, int frames, MODFILE_VOICE* voice, int
  *   s16: v < -0x800000 -> -32768, v >= 0x800000 -> 32767, else v >> 8
  *   s8:  v < -0x800000 -> -128, v >= 0x800000 -> 127, else v >> 16
  *   u8:  the s8 value + 128
- *   u16: (v >> 7) clamped to -32768..32767, XOR 0x8000 (twice the s16 gain) */
+ *   u16: the s16 value XOR 0x8000 (the same gain as s16) */
 void copybuf_s32_to_s16(void* out, const int32_t* buf, int frames, int channels);
 void copybuf_s32_to_s8(void* out, const int32_t* buf, int frames, int channels);
 void copybuf_s32_to_u16(void* out, const int32_t* buf, int frames, int channels);

@@ -45,11 +45,10 @@ const MOD_PERIODNOTE s3m_amiga2st3[115] = {
     {692, 0x34},
 };
 
-/* The classic tracker C-4 rates for finetunes -8..7 (index = finetune + 8):
- * listed values without an exact formula, rising with the index and each
- * within 0.5% of 8363 * 2^((index - 8) / 96). */
+/* C-4 rates for finetunes -8..7 (index = finetune + 8), each finetune step
+ * an eighth of a semitone: entry i = round(8363 * 2^((i - 8) / 96)). */
 const int32_t s3m_finetunes[16] = {
-    7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280, 8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757,
+    7894, 7951, 8008, 8066, 8125, 8184, 8243, 8303, 8363, 8424, 8485, 8546, 8608, 8670, 8733, 8797,
 };
 
 /* What the loader says about a period it cannot place (on stderr). */
@@ -72,12 +71,14 @@ enum {
     MOD_ROWS = 64,           /* rows of every pattern */
     MOD_ORDERS = 128,        /* entries of the order table */
     MOD_MAX_PATTERNS = 256,  /* order entries are bytes */
-    MOD_TRIAL_MIN = 1080     /* shortest image the trial load looks at */
+    MOD_TRIAL_MIN = 1080,    /* shortest image the trial load looks at */
+    MOD_PAN_LEFT = 86,       /* panning of a left channel (0..255): a third of the way from the left */
+    MOD_PAN_RIGHT = 167      /* panning of a right channel: as far from the right */
 };
 
 /* ---- Descriptors ---------------------------------------------------------- */
 
-int MODFILE_MODGetFormatID(void) { return 1; }
+int MODFILE_MODGetFormatID(void) { return MODFILE_FORMAT_MOD; }
 const char* MODFILE_MODGetDescription(void) { return "Amiga Pro/Soundtracker"; }
 const char* MODFILE_MODGetAuthor(void) { return MODFILE_AUTHOR_TEXT; }
 const char* MODFILE_MODGetVersion(void) { return "v0.03b"; }
@@ -212,7 +213,7 @@ static void modConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int type, 
     case 0xB: /* Bxx position jump: global */
         cell->effect[0] = MODFX_NONE;
         cell->effectOp[0] = 0;
-        effect_spareJump(spare, 1, param);
+        effect_spareJump(spare, 1, param, 0);
         break;
     case 0xC: /* Cxx set volume, through the volume column */
         cell->effect[0] = MODFX_NONE;
@@ -222,7 +223,7 @@ static void modConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int type, 
     case 0xD: /* Dxy pattern break to decimal row xy: global */
         cell->effect[0] = MODFX_NONE;
         cell->effectOp[0] = 0;
-        effect_spareJump(spare, 0, (x * 10 + y > 63) ? 0 : x * 10 + y);
+        effect_spareJump(spare, 0, (x * 10 + y > 63) ? 0 : x * 10 + y, 0);
         break;
     case 0xE: /* Exy extended */
         cell->effectOp[0] = (uint8_t)y;
@@ -242,13 +243,8 @@ static void modConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int type, 
         case 0xB: cell->effect[0] = MODFX_FINE_VOLUME_DOWN; break;
         case 0xC: cell->effect[0] = MODFX_NOTE_CUT; break;
         case 0xD: cell->effect[0] = MODFX_NOTE_DELAY; break;
-        case 0x6: /* E6x pattern loop: global */
-        case 0xE: /* EEx pattern delay: global */
-            cell->effect[0] = MODFX_NONE;
-            cell->effectOp[0] = 0;
-            spare->effect[0] = (x == 0x6) ? MODFX_PATTERN_LOOP : MODFX_PATTERN_DELAY;
-            spare->effectOp[0] = (uint8_t)y;
-            break;
+        case 0x6: cell->effect[0] = MODFX_PATTERN_LOOP; break;
+        case 0xE: cell->effect[0] = MODFX_PATTERN_DELAY; break;
         default: /* E0x filter, E3x glissando, EFx: nothing */
             cell->effect[0] = MODFX_NONE;
             cell->effectOp[0] = (uint8_t)param;
@@ -256,6 +252,28 @@ static void modConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int type, 
         }
         break;
     default: cell->effect[0] = MODFX_SPEED_TEMPO; break; /* Fxx speed (1..31) or tempo (32..255) */
+    }
+}
+
+/* A row that delays the pattern (EEx, x > 0) and also breaks or jumps
+ * continues one row further than the break says: while the row repeats,
+ * the tracker has already moved to the break's row and steps past it when
+ * the delay ends. Moves the row in the spare cell on by one. */
+static void modDelayedBreak(const MODFILE_CELL* cells, int fileChannels, MODFILE_CELL* spare)
+{
+    int delays = 0;
+    for (int c = 0; c < fileChannels; c++)
+        if (cells[c].effect[0] == MODFX_PATTERN_DELAY && cells[c].effectOp[0] != 0)
+            delays = 1;
+    if (!delays)
+        return;
+    if (spare->effect[0] == MODFX_PATTERN_BREAK) {
+        spare->effectOp[0]++;
+    } else if (spare->effect[0] == MODFX_POSITION_JUMP) {
+        spare->effect[0] = MODFX_JUMP_TO_ROW;
+        spare->effectOp[1] = 1;
+    } else if (spare->effect[0] == MODFX_JUMP_TO_ROW) {
+        spare->effectOp[1]++;
     }
 }
 
@@ -312,6 +330,7 @@ static int modPatterns(MODFILE* mod, ModReader* r, const ModHeader* h)
                 cell->note = (uint8_t)note;
                 modConvertEffect(cell, spare, b[2] & 0x0F, b[3]);
             }
+            modDelayedBreak(cells, h->fileChannels, spare);
         }
     }
     return result;
@@ -403,6 +422,7 @@ int MODFILE_SetMOD(const char* data, int len, MODFILE* mod)
     mod->numPatterns = h.numPatterns;
     mod->restartPos = 0;
     mod->linearFreq = 0;
+    mod->equalTempered = 0;
     memset(mod->orders, 0, sizeof mod->orders);
     memcpy(mod->orders, h.orders, (size_t)h.songLength);
     mod->instruments = nullptr;
@@ -419,16 +439,16 @@ int MODFILE_SetMOD(const char* data, int len, MODFILE* mod)
         *mod = saved;
         return -2;
     }
-    /* pannings L R R L L R R L ... */
+    /* the Amiga's channel pairs: left, right, right, left, left, right, ... */
     for (int c = 0; c < mod->numChannels; c++) {
         mod->channels[c].voice.enabled = 1;
-        mod->channels[c].defaultPanning = ((c - 1) & 2) ? 167 : 86;
+        mod->channels[c].defaultPanning = ((c + 1) & 2) ? MOD_PAN_RIGHT : MOD_PAN_LEFT;
     }
     mod->initSpeed = 6;
     mod->initBpm = 125;
     mod->initGlobalVolume = 64;
     mod->s3mUnsignedSamples = 0;
-    mod->formatId = 1;
+    mod->formatId = MODFILE_FORMAT_MOD;
     return result;
 }
 

@@ -27,7 +27,8 @@ struct MOD_PERIODNOTE {
  * then 7 off-table periods some trackers wrote. */
 extern const MOD_PERIODNOTE s3m_amiga2st3[115];
 
-/* C-4 rates in Hz for the finetunes -8..7 (index = finetune + 8). */
+/* C-4 rates in Hz for the MOD finetunes -8..7 (index = finetune + 8), an
+ * eighth of a semitone apart: round(8363 * 2^((index - 8) / 96)). */
 extern const int32_t s3m_finetunes[16];
 
 /* Loads a MOD image into mod. 0 on success; 1 on success when some period

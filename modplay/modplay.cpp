@@ -353,7 +353,7 @@ void MODFILE_TriggerSFX(MODFILE* mod, MODFILE_INSTRUMENT* instrument, int k, int
     if (!s)
         return;
     ch->noteSample = ch->voice.sample = s;
-    ch->voice.position = 0;
+    ch->voice.position = ch->voice.positionFrac = 0;
     ch->voice.forward = 1;
     ch->instrument = instrument;
     int t = ((note >> 4) * 12 + (note & 15) + s->relativeNote) & 255;

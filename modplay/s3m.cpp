@@ -27,7 +27,10 @@ enum {
      * at most 6 bytes and an end byte each; a row that never ends is cut
      * there */
     S3M_MAX_PACKED = S3M_ROWS * (S3M_CHANNELS * 6 + 1),
-    S3M_MAX_FRAMES = (1 << 21) - 1 /* longest sample kept: positions are 22.10 in 32 bits */
+    S3M_MAX_FRAMES = (1 << 21) - 1, /* longest sample kept: positions are 22.10 in 32 bits */
+    S3M_PANNING_TABLE = 252,       /* byte 53 when the default panning table is there */
+    S3M_PAN_LEFT = 86,             /* panning (0..255) of a left channel without a table entry */
+    S3M_PAN_RIGHT = 167            /* and of a right one */
 };
 
 static const char S3M_TAG[] = "SCRM";
@@ -35,7 +38,7 @@ static const char S3M_SAMPLE_TAG[] = "SCRS";
 
 /* ---- Descriptors ---------------------------------------------------------- */
 
-int MODFILE_S3MGetFormatID(void) { return 2; }
+int MODFILE_S3MGetFormatID(void) { return MODFILE_FORMAT_S3M; }
 const char* MODFILE_S3MGetDescription(void) { return "Future Crew Screamtracker 3"; }
 const char* MODFILE_S3MGetAuthor(void) { return MODFILE_AUTHOR_TEXT; }
 const char* MODFILE_S3MGetVersion(void) { return "v0.01b"; }
@@ -61,12 +64,12 @@ static void s3mConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int cmd, i
     case 2: /* Bxx jump to order: global */
         cell->effect[0] = MODFX_NONE;
         cell->effectOp[0] = 0;
-        effect_spareJump(spare, 1, param);
+        effect_spareJump(spare, 1, param, 1);
         break;
-    case 3: /* Cxx pattern break: global, the row byte as stored */
+    case 3: /* Cxy pattern break to decimal row xy: global */
         cell->effect[0] = MODFX_NONE;
         cell->effectOp[0] = 0;
-        effect_spareJump(spare, 0, param);
+        effect_spareJump(spare, 0, (x * 10 + y > 63) ? 0 : x * 10 + y, 1);
         break;
     case 4: cell->effect[0] = MODFX_S3M_VOLUME_SLIDE; break; /* Dxy volume slide, fine kinds */
     case 5: cell->effect[0] = MODFX_S3M_PORTA_DOWN; break; /* Exx portamento down, fine kinds */
@@ -88,13 +91,8 @@ static void s3mConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int cmd, i
         case 0x8: cell->effect[0] = MODFX_COARSE_PANNING; break; /* S8x coarse panning */
         case 0xC: cell->effect[0] = MODFX_NOTE_CUT; break; /* SCx note cut */
         case 0xD: cell->effect[0] = MODFX_NOTE_DELAY; break; /* SDx note delay */
-        case 0xB: /* SBx pattern loop: global */
-        case 0xE: /* SEx pattern delay: global */
-            cell->effect[0] = MODFX_NONE;
-            cell->effectOp[0] = 0;
-            spare->effect[0] = (x == 0xB) ? MODFX_PATTERN_LOOP : MODFX_PATTERN_DELAY;
-            spare->effectOp[0] = (uint8_t)y;
-            break;
+        case 0xB: cell->effect[0] = MODFX_PATTERN_LOOP; break;  /* SBx pattern loop */
+        case 0xE: cell->effect[0] = MODFX_PATTERN_DELAY; break; /* SEx pattern delay */
         default: /* S0x filter, S1x glissando, SAx stereo control, ...: nothing */
             cell->effect[0] = MODFX_NONE;
             cell->effectOp[0] = (uint8_t)param;
@@ -102,8 +100,12 @@ static void s3mConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int cmd, i
         }
         break;
     case 20: cell->effect[0] = MODFX_S3M_TEMPO; break; /* Txx set tempo */
+    case 24: /* Xxx set panning, 0x00 left .. 0x80 right (0xA4 surround: the centre) */
+        cell->effect[0] = param <= 0x80 || param == 0xA4 ? MODFX_SET_PANNING : MODFX_NONE;
+        cell->effectOp[0] = (uint8_t)(param == 0xA4 ? 128 : param >= 0x80 ? 255 : 2 * param);
+        break;
     case 22: cell->effect[0] = MODFX_GLOBAL_VOLUME; break; /* Vxx set global volume */
-    default: cell->effect[0] = MODFX_NONE; break; /* none, I, M, N, P, U, W..Z: nothing */
+    default: cell->effect[0] = MODFX_NONE; break; /* none, I, M, N, P, U, W, Y, Z: nothing */
     }
 }
 
@@ -330,6 +332,9 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
     unsigned globalVolume = mr_u8(&r);
     unsigned speed = mr_u8(&r);
     unsigned tempo = mr_u8(&r);
+    unsigned masterVolume = mr_u8(&r);
+    mr_u8(&r); /* ultra click removal */
+    unsigned panningTable = mr_u8(&r);
     uint8_t settings[S3M_CHANNELS];
     mr_seek(&r, 64);
     mr_bytes(&r, settings, S3M_CHANNELS);
@@ -339,6 +344,13 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
     int64_t patternPointersAt = instrumentPointersAt + 2 * (int64_t)instrumentCount;
     if (patternPointersAt + 2 * (int64_t)patternCount > len)
         return -1;
+    /* the default panning table follows the parapointers when byte 53 says
+     * so; a channel's entry counts when its bit 5 is set */
+    uint8_t panning[S3M_CHANNELS] = {};
+    if (panningTable == S3M_PANNING_TABLE) {
+        mr_seek(&r, patternPointersAt + 2 * (int64_t)patternCount);
+        mr_bytes(&r, panning, S3M_CHANNELS);
+    }
 
     uint8_t orders[S3M_MAX_ORDERS];
     int songLength = orderCount > S3M_MAX_ORDERS ? S3M_MAX_ORDERS : (int)orderCount;
@@ -389,6 +401,11 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
     for (int k = 0; k < 6; k++)
         mod->s3mFlags[k] = (int32_t)((flags >> (k + 1)) & 1);
     mod->trackerVersion = (uint16_t)(versionHigh << 8 | versionLow);
+    /* Screamtracker itself (tracker 1 in the version's top nibble) and
+     * Imago Orpheus (2) play notes from the classic period table; songs
+     * saved by the later trackers (Impulse Tracker 3, Schism 4, OpenMPT 5
+     * and on) are meant in equal temperament */
+    mod->equalTempered = (versionLow >> 4) >= 3 ? 1 : 0;
     mod->s3mUnsignedSamples = (sampleFormat == 2) ? 1 : 0;
     mod->initGlobalVolume = (uint8_t)(globalVolume > 64 ? 64 : globalVolume);
     /* a song must start with a speed and a tempo the player accepts */
@@ -406,7 +423,15 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
             MODFILE_CHANNEL* ch = &mod->channels[mod->numChannels];
             remap[i] = (uint8_t)mod->numChannels;
             ch->voice.enabled = 1;
-            ch->defaultPanning = settings[i] < 8 ? 86 : 167;
+            /* a mono song (master volume bit 7 clear) plays every channel
+             * in the centre; else the table's position 0..15 counts, or
+             * the left or right side of the channel's setting */
+            if (!(masterVolume & 0x80))
+                ch->defaultPanning = 128;
+            else if (panning[i] & 0x20)
+                ch->defaultPanning = (uint8_t)((panning[i] & 15) * 17);
+            else
+                ch->defaultPanning = settings[i] < 8 ? S3M_PAN_LEFT : S3M_PAN_RIGHT;
             mod->numChannels++;
         }
     }
@@ -434,6 +459,6 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
         *mod = saved;
         return -2;
     }
-    mod->formatId = 2;
+    mod->formatId = MODFILE_FORMAT_S3M;
     return 0;
 }
