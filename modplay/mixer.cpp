@@ -27,6 +27,9 @@ enum {
     FRAME_SHIFT = 32
 };
 
+/* A left/right pair of the stereo accumulation buffer as one word. */
+typedef int64_t __attribute__((may_alias)) PackedPair;
+
 /* n frames from position p moving by step (DIR +1 forward, -1 backward).
  * Sample frames are scaled by `scale` (256 for 8-bit data, 1 for 16-bit) in
  * the gains. Every position read lies below loopEnd or at most at length,
@@ -37,19 +40,18 @@ static void mixRun(int32_t* buf, int n, const T* data, uint64_t p, uint64_t step
     const uint64_t d = DIR > 0 ? step : 0u - step; /* unsigned: wraps to a subtraction */
     int i = 0;
     if (STEREO) {
-        /* groups of eight frames, then the rest */
+        /* both sides in one 64-bit add: the pair read as one little-endian
+         * word is right * 2^32 + left (see MODFILE_Mix) */
+        PackedPair* pair = (PackedPair*)buf;
+        const int64_t g = (int64_t)gr * ((int64_t)1 << 32) + gl;
         for (; i + 8 <= n; i += 8) {
             for (int k = 0; k < 8; k++) {
-                int32_t s = data[p >> FRAME_SHIFT];
-                buf[2 * (i + k)] += s * gl;
-                buf[2 * (i + k) + 1] += s * gr;
+                pair[i + k] += (int64_t)data[p >> FRAME_SHIFT] * g;
                 p += d;
             }
         }
         for (; i < n; i++) {
-            int32_t s = data[p >> FRAME_SHIFT];
-            buf[2 * i] += s * gl;
-            buf[2 * i + 1] += s * gr;
+            pair[i] += (int64_t)data[p >> FRAME_SHIFT] * g;
             p += d;
         }
     } else {
@@ -80,6 +82,8 @@ static void mixVoice(int32_t* buf, int frames, MODFILE_VOICE* v, int32_t gl, int
     int fwd = v->forward;
     int done = 0;
     const int words = STEREO ? 2 : 1;
+    /* a silent voice only moves on */
+    const bool audible = gl != 0 || gr != 0;
 
     while (done < frames) {
         int left = frames - done;
@@ -100,16 +104,17 @@ static void mixVoice(int32_t* buf, int frames, MODFILE_VOICE* v, int32_t gl, int
                 k = step ? (d + step - 1) / step - 1 : (int64_t)left + 1;
         }
         if (k > left) {
-            if (fwd)
+            if (audible && fwd)
                 mixRun<T, STEREO, 1>(buf + done * words, left, data, (uint64_t)p, (uint64_t)step, gl, gr);
-            else
+            else if (audible)
                 mixRun<T, STEREO, -1>(buf + done * words, left, data, (uint64_t)p, (uint64_t)step, gl, gr);
             p += fwd ? left * step : -left * step;
             break;
         }
         int n = (int)k;
         if (fwd) {
-            mixRun<T, STEREO, 1>(buf + done * words, n, data, (uint64_t)p, (uint64_t)step, gl, gr);
+            if (audible)
+                mixRun<T, STEREO, 1>(buf + done * words, n, data, (uint64_t)p, (uint64_t)step, gl, gr);
             p += n * step; /* now at or past loopEnd */
             done += n;
             if (KIND == LOOP_NONE) {
@@ -126,7 +131,8 @@ static void mixVoice(int32_t* buf, int frames, MODFILE_VOICE* v, int32_t gl, int
                     p = S + (p - S) % (E - S);
             }
         } else {
-            mixRun<T, STEREO, -1>(buf + done * words, n, data, (uint64_t)p, (uint64_t)step, gl, gr);
+            if (audible)
+                mixRun<T, STEREO, -1>(buf + done * words, n, data, (uint64_t)p, (uint64_t)step, gl, gr);
             p -= n * step;
             done += n;
             if (KIND == LOOP_NONE) {
@@ -319,6 +325,15 @@ int copybuf_final(int flags, void* out, const int32_t* buf, int frames)
     return frames;
 }
 
+/* The stereo voices add each frame's left and right sums as one 64-bit
+ * number, right * 2^32 + left, whose high word therefore holds right - 1
+ * where left is negative: this puts the borrow back. */
+static void unpackPairs(int32_t* buf, int frames)
+{
+    for (int i = 0; i < frames; i++)
+        buf[2 * i + 1] += (int32_t)((uint32_t)buf[2 * i] >> 31);
+}
+
 /* A channel's voice can be mixed: in use, sounding, with sample data. */
 static int voiceSounds(const MODFILE_CHANNEL* ch)
 {
@@ -348,6 +363,8 @@ int MODFILE_Mix(MODFILE* mod, int flags, void* out, int frames)
         if (voiceSounds(ch))
             mix_final_1616bit(flags, mod->mixBuffer, frames, &ch->voice, masterVolume(mod, ch, mod->sfxVolume));
     }
+    if (flags & MIX_STEREO)
+        unpackPairs(mod->mixBuffer, frames);
     copybuf_final(flags, out, mod->mixBuffer, frames);
     return frames;
 }

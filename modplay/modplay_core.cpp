@@ -577,7 +577,7 @@ static void autoVibrato(MODFILE* mod, int c)
         amp = ch->autoVibTicks * ((ins->vibDepth << 8) / ins->vibSweep);
     }
     ch->autoVibPos = (ch->autoVibPos + ins->vibRate) & 255;
-    ch->autoVibOffset = (autoVibratoWave(ins->vibType & 3, ch->autoVibPos) * amp) >> 14;
+    ch->autoVibOffset = (autoVibratoWave(ins->vibType & 3, ch->autoVibPos) * amp) / 16384;
     MODFILE_UpdateStep(mod, c);
 }
 
