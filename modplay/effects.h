@@ -98,7 +98,8 @@ struct MODPLAY_EFFECT {
 extern const MODPLAY_EFFECT MODPLAY_EffectHandlers[MODFX_COUNT + 1];
 
 /* Vibrato and tremolo waves by the low two bits of vibWave/tremWave, 64
- * positions each: 0 sine floor(255 * sin(pi * i / 32)), 1 ramp 255 - 8i,
+ * positions each: 0 sine floor(255 * sin(pi * i / 32)), 1 a rising ramp
+ * (8i, then 8i - 511),
  * 2 square 255 then -255, 3 a fixed random row. */
 extern const int16_t wavetab[4][64];
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "modplay/effects.h"
 #include "modplay/s3m.h"
 #include "tests/modplay/s3mwriter.h"
 #include "tests/modplay/songcheck.h"
@@ -149,10 +150,12 @@ TEST(S3mLoader, CommandsAndTheSpareCell)
         rows[8 + i / 4].push_back({i % 4, -1, 0, -1, 19, special[i][0] << 4 | special[i][1]});
     rows[16] = {{1, -1, 0, -1, 19, 0xB2}};                      /* SB2: pattern loop */
     rows[17] = {{2, -1, 0, -1, 19, 0xE3}};                      /* SE3: pattern delay */
-    rows[18] = {{3, -1, 0, -1, 3, 0x12}};                       /* C12: stored as 0x12 */
+    rows[18] = {{3, -1, 0, -1, 3, 0x12}};                       /* C12: row 12, decimal */
     rows[19] = {{0, -1, 0, -1, 2, 0x04}};                       /* B04 */
     rows[20] = {{0, -1, 0, -1, 2, 0x04}, {3, -1, 0, -1, 3, 0x08}}; /* B04 then C08 */
     rows[21] = {{1, -1, 0, -1, 3, 0x08}, {2, -1, 0, -1, 2, 0x04}}; /* C08 then B04 */
+    rows[22] = {{0, -1, 0, -1, 24, 0x20}, {1, -1, 0, -1, 24, 0x80}, {2, -1, 0, -1, 24, 0xA4},
+                {3, -1, 0, -1, 24, 0x90}}; /* Xxx panning: 0x20, hard right, surround, nothing */
     Loaded l(s3mw::write(s));
     ASSERT_EQ(l.result, 0);
     for (int i = 0; i < nPlain; i++) {
@@ -168,21 +171,28 @@ TEST(S3mLoader, CommandsAndTheSpareCell)
         EXPECT_EQ(c.effectOp[0], special[i][2] ? special[i][1] : special[i][0] << 4 | special[i][1]) << i;
     }
     EXPECT_EQ(l.cell(0, 9, 0).effect[0], 25); /* SC3 stays in its channel */
-    EXPECT_EQ(l.spare(0, 16).effect[0], 19);
-    EXPECT_EQ(l.spare(0, 16).effectOp[0], 2);
-    EXPECT_EQ(l.cell(0, 16, 1).effect[0], 0);
-    EXPECT_EQ(l.cell(0, 16, 1).effectOp[0], 0);
-    EXPECT_EQ(l.spare(0, 17).effect[0], 27);
-    EXPECT_EQ(l.spare(0, 17).effectOp[0], 3);
+    /* pattern loop and delay stay in their channel */
+    EXPECT_EQ(l.cell(0, 16, 1).effect[0], MODFX_PATTERN_LOOP);
+    EXPECT_EQ(l.cell(0, 16, 1).effectOp[0], 2);
+    EXPECT_EQ(l.cell(0, 17, 2).effect[0], MODFX_PATTERN_DELAY);
+    EXPECT_EQ(l.cell(0, 17, 2).effectOp[0], 3);
+    EXPECT_EQ(l.spare(0, 16).effect[0], 0xFFFF);
     EXPECT_EQ(l.spare(0, 18).effect[0], 14);
-    EXPECT_EQ(l.spare(0, 18).effectOp[0], 0x12);
+    EXPECT_EQ(l.spare(0, 18).effectOp[0], 12);
     EXPECT_EQ(l.cell(0, 18, 3).effect[0], 0);
     EXPECT_EQ(l.spare(0, 19).effect[0], 12);
     EXPECT_EQ(l.spare(0, 19).effectOp[0], 4);
+    /* a jump keeps a break's row in either order */
     for (int row : {20, 21}) {
         EXPECT_EQ(l.spare(0, row).effect[0], 30) << row;
         EXPECT_EQ(l.spare(0, row).effectOp[0], 4) << row;
         EXPECT_EQ(l.spare(0, row).effectOp[1], 8) << row;
+    }
+    const int panning[4][2] = {{MODFX_SET_PANNING, 0x40}, {MODFX_SET_PANNING, 255}, {MODFX_SET_PANNING, 128},
+                               {MODFX_NONE, 255}};
+    for (int c = 0; c < 4; c++) {
+        EXPECT_EQ(l.cell(0, 22, c).effect[0], panning[c][0]) << c;
+        EXPECT_EQ(l.cell(0, 22, c).effectOp[0], panning[c][1]) << c;
     }
 }
 
