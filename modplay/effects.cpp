@@ -77,16 +77,11 @@ static int s3mFineSlide(int op)
     return ((op & 0x0F) == 0x0F || (op & 0xF0) == 0xF0) && op != 0x0F && op != 0xF0;
 }
 
-/* Start of the S3M volume slides: memory, then the fine slide once. */
+/* Start of the S3M volume slides: memory. */
 static void s3mSlideStart(MODFILE* mod, int c, int col)
 {
     MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
     memory(fx, &fx->volSlideMem);
-    int op = fx->op;
-    if ((op & 0x0F) == 0x0F)
-        MODFILE_AddVolume(mod, c, op >> 4);
-    else if ((op & 0xF0) == 0xF0)
-        MODFILE_SubVolume(mod, c, op & 0x0F);
 }
 
 /* An S3M whose volume slides act on a row's first tick as well: the
@@ -98,11 +93,16 @@ static int s3mFastSlides(const MODFILE* mod)
 }
 
 /* Per tick of the S3M volume slides: down by the low nibble, else up by the
- * high one; nothing for fine slides, nor on a row's first tick unless the
- * song asks for fast slides. */
+ * high one; nothing for fine slides (they act on the row's first tick
+ * only), nor on a row's first tick unless the song asks for fast slides. */
 static void s3mSlideTick(MODFILE* mod, int c, int col)
 {
     int op = chan(mod, c)->fx[col].op;
+    /* the fine slides act once, on the row's first tick (after its note) */
+    if (mod->tick == 0 && (op & 0x0F) == 0x0F && op != 0x0F)
+        MODFILE_AddVolume(mod, c, op >> 4);
+    else if (mod->tick == 0 && (op & 0xF0) == 0xF0 && op != 0xF0)
+        MODFILE_SubVolume(mod, c, op & 0x0F);
     if (s3mFineSlide(op) || (mod->tick == 0 && !s3mFastSlides(mod)))
         return;
     if (op & 0x0F)
@@ -448,24 +448,28 @@ static int effect_STd0_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 15 STe1: E1x fine portamento up ------------------------------------- */
 
-static int effect_STe1_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+/* The fine effects act once, on the row's first tick: after the row's
+ * note, which they modify. */
+static int effect_STe1_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
+
+static int effect_STe1_Process(MODFILE* mod, int c, int col)
 {
-    MODFILE_SlidePeriod(mod, c, -4 * chan(mod, c)->fx[col].op);
+    if (mod->tick == 0)
+        MODFILE_SlidePeriod(mod, c, -4 * chan(mod, c)->fx[col].op);
     return 0;
 }
-
-static int effect_STe1_Process(MODFILE*, int, int) { return 0; }
 static int effect_STe1_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 16 STe2: E2x fine portamento down ----------------------------------- */
 
-static int effect_STe2_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+static int effect_STe2_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
+
+static int effect_STe2_Process(MODFILE* mod, int c, int col)
 {
-    MODFILE_SlidePeriod(mod, c, 4 * chan(mod, c)->fx[col].op);
+    if (mod->tick == 0)
+        MODFILE_SlidePeriod(mod, c, 4 * chan(mod, c)->fx[col].op);
     return 0;
 }
-
-static int effect_STe2_Process(MODFILE*, int, int) { return 0; }
 static int effect_STe2_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 17 STe4: E4x vibrato waveform --------------------------------------- */
@@ -573,11 +577,15 @@ static int effect_STea_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
     MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
     memory(fx, &fx->fineVolUpMem);
-    MODFILE_AddVolume(mod, c, fx->op);
     return 0;
 }
 
-static int effect_STea_Process(MODFILE*, int, int) { return 0; }
+static int effect_STea_Process(MODFILE* mod, int c, int col)
+{
+    if (mod->tick == 0)
+        MODFILE_AddVolume(mod, c, chan(mod, c)->fx[col].op);
+    return 0;
+}
 static int effect_STea_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 24 STeb: EBx fine volume down --------------------------------------- */
@@ -586,11 +594,15 @@ static int effect_STeb_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
     MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
     memory(fx, &fx->fineVolDownMem);
-    MODFILE_SubVolume(mod, c, fx->op);
     return 0;
 }
 
-static int effect_STeb_Process(MODFILE*, int, int) { return 0; }
+static int effect_STeb_Process(MODFILE* mod, int c, int col)
+{
+    if (mod->tick == 0)
+        MODFILE_SubVolume(mod, c, chan(mod, c)->fx[col].op);
+    return 0;
+}
 static int effect_STeb_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 25 STec: ECx note cut ----------------------------------------------- */
@@ -811,23 +823,28 @@ static int effect_S3Md0_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 39 S3Me0: Exx portamento down (EFx fine, EEx extra fine) ------------ */
 
+/* S3M portamento by sign: the fine kinds (Fx four units, Ex one) once on
+ * the row's first tick, after its note; the others 4 * op from tick 1. */
+static void s3mPortaTick(MODFILE* mod, int c, int col, int sign)
+{
+    int op = chan(mod, c)->fx[col].op;
+    if (mod->tick == 0 && (op & 0xF0) == 0xF0)
+        MODFILE_SlidePeriod(mod, c, sign * 4 * (op & 15));
+    else if (mod->tick == 0 && (op & 0xF0) == 0xE0)
+        MODFILE_SlidePeriod(mod, c, sign * (op & 15));
+    else if (mod->tick != 0 && op < 0xE0)
+        MODFILE_SlidePeriod(mod, c, sign * 4 * op);
+}
+
 static int effect_S3Me0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
-    MODFILE_CHANNEL* ch = chan(mod, c);
-    memory(&ch->fx[col], &ch->fx[col].portaMem);
-    int op = ch->fx[col].op;
-    if ((op & 0xF0) == 0xF0)
-        MODFILE_SlidePeriod(mod, c, 4 * (op & 15));
-    else if ((op & 0xF0) == 0xE0)
-        MODFILE_SlidePeriod(mod, c, op & 15);
+    memory(&chan(mod, c)->fx[col], &chan(mod, c)->fx[col].portaMem);
     return 0;
 }
 
 static int effect_S3Me0_Process(MODFILE* mod, int c, int col)
 {
-    int op = chan(mod, c)->fx[col].op;
-    if (mod->tick != 0 && op < 0xE0)
-        MODFILE_SlidePeriod(mod, c, 4 * op);
+    s3mPortaTick(mod, c, col, 1);
     return 0;
 }
 
@@ -837,21 +854,13 @@ static int effect_S3Me0_Stop(MODFILE*, int, int) { return 0; }
 
 static int effect_S3Mf0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
-    MODFILE_CHANNEL* ch = chan(mod, c);
-    memory(&ch->fx[col], &ch->fx[col].portaMem);
-    int op = ch->fx[col].op;
-    if ((op & 0xF0) == 0xF0)
-        MODFILE_SlidePeriod(mod, c, -4 * (op & 15));
-    else if ((op & 0xF0) == 0xE0)
-        MODFILE_SlidePeriod(mod, c, -(op & 15));
+    memory(&chan(mod, c)->fx[col], &chan(mod, c)->fx[col].portaMem);
     return 0;
 }
 
 static int effect_S3Mf0_Process(MODFILE* mod, int c, int col)
 {
-    int op = chan(mod, c)->fx[col].op;
-    if (mod->tick != 0 && op < 0xE0)
-        MODFILE_SlidePeriod(mod, c, -4 * op);
+    s3mPortaTick(mod, c, col, -1);
     return 0;
 }
 
@@ -1048,11 +1057,20 @@ static int effect_XMe5_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 49 XMk0: Kxx key off at tick xx --------------------------------------- */
 
-static int effect_XMk0_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
+/* K00 is a key off in place of the row's note, which does not play. */
+static int effect_XMk0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+{
+    if (chan(mod, c)->fx[col].op != 0)
+        return 0;
+    if (chan(mod, c)->voice.active)
+        MODFILE_KeyOff(mod, c, 0);
+    return MODFX_NO_TRIGGER;
+}
 
 static int effect_XMk0_Process(MODFILE* mod, int c, int col)
 {
-    if (mod->tick == chan(mod, c)->fx[col].op && chan(mod, c)->voice.active)
+    int op = chan(mod, c)->fx[col].op;
+    if (op != 0 && mod->tick == op && chan(mod, c)->voice.active)
         MODFILE_KeyOff(mod, c, 0);
     return 0;
 }
@@ -1062,7 +1080,8 @@ static int effect_XMk0_Stop(MODFILE*, int, int) { return 0; }
 /* ---- 50 XMl0: Lxx set envelope position ------------------------------------ */
 
 /* Moves the volume envelope to tick xx on the row's first tick (after its
- * note); the panning envelope moves with it only when the volume envelope
+ * note), and the row's first tick already plays from there (the tick after
+ * xx); the panning envelope moves with it only when the volume envelope
  * has a sustain point, as the tracker does it. */
 static int effect_XMl0_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
 
@@ -1072,8 +1091,13 @@ static int effect_XMl0_Process(MODFILE* mod, int c, int col)
     if (mod->tick != 0 || !ch->instrument)
         return 0;
     EnvSetPosition(&ch->volEnv, ch->fx[col].op);
-    if (ch->instrument->volEnvelope.sustain != 255)
+    if (EnvProcess(&ch->volEnv))
+        ch->voice.envVolume = (uint8_t)ch->volEnv.value;
+    if (ch->instrument->volEnvelope.sustain != 255) {
         EnvSetPosition(&ch->panEnv, ch->fx[col].op);
+        if (EnvProcess(&ch->panEnv))
+            ch->voice.envPanning = (uint8_t)ch->panEnv.value;
+    }
     return 0;
 }
 
@@ -1081,10 +1105,12 @@ static int effect_XMl0_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 51 XMr0: Rxy multi retrigger ------------------------------------------ */
 
-/* Every y ticks (counted across rows) the sample starts again and the
- * volume changes by x as in the S3M retrigger; x and y are remembered each
- * on its own. */
-static int effect_XMr0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+/* The ticks are counted on every tick, across rows, from the row's note;
+ * when the count reaches y the sample starts again and the volume changes
+ * by x as in the S3M retrigger. x and y are remembered each on its own. As
+ * in the tracker, a row whose volume column holds anything does not
+ * retrigger (the count goes on). */
+static int effect_XMr0_Start(MODFILE* mod, int c, int col, MODFILE_CELL* cell)
 {
     MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
     int x = fx->op >> 4, y = fx->op & 15;
@@ -1094,6 +1120,12 @@ static int effect_XMr0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
         y = fx->retrigMem & 15;
     fx->retrigMem = (uint8_t)(x << 4 | y);
     fx->op = fx->retrigMem;
+    if (cell && cell->note < 254)
+        fx->retrigCount = 0;
+    /* the operand in force is 0 in a row that does not retrigger; x and y
+     * live in retrigMem */
+    if (cell && (cell->volume <= 64 || cell->effect[0] != MODFX_NONE))
+        fx->op = 0;
     return 0;
 }
 
@@ -1101,13 +1133,13 @@ static int effect_XMr0_Process(MODFILE* mod, int c, int col)
 {
     MODFILE_CHANNEL* ch = chan(mod, c);
     MODFILE_FXSTATE* fx = &ch->fx[col];
-    if (mod->tick == 0)
-        return 0;
-    fx->retrigCount++;
-    if (fx->retrigCount < (fx->op & 15))
+    int y = fx->retrigMem & 15;
+    if (fx->retrigCount < 255)
+        fx->retrigCount++;
+    if (y == 0 || fx->retrigCount < y || fx->op == 0)
         return 0;
     fx->retrigCount = 0;
-    retrigVolume(mod, c, fx->op >> 4);
+    retrigVolume(mod, c, fx->retrigMem >> 4);
     if (ch->voice.sample) {
         ch->voice.position = ch->voice.positionFrac = 0;
         ch->voice.forward = 1;
@@ -1121,8 +1153,10 @@ static int effect_XMr0_Stop(MODFILE*, int, int) { return 0; }
 /* ---- 52 XMt0: Txy tremor --------------------------------------------------- */
 
 /* The channel sounds for x + 1 ticks, then is silent for y + 1, over and
- * over (the count goes on across rows); the row's first tick only takes the
- * volume to sound with. */
+ * over (the count goes on across rows); a row's first tick changes nothing
+ * but takes the volume to sound with, unless the channel is silent (a
+ * tremor going on from the row before). When the tremor ends the channel
+ * stays as it left it, silent or not. */
 static int effect_XMt0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
     memory(&chan(mod, c)->fx[col], &chan(mod, c)->fx[col].tremorMem);
@@ -1134,7 +1168,8 @@ static int effect_XMt0_Process(MODFILE* mod, int c, int col)
     MODFILE_CHANNEL* ch = chan(mod, c);
     MODFILE_FXSTATE* fx = &ch->fx[col];
     if (mod->tick == 0) {
-        fx->tremorBaseVolume = ch->voice.volume;
+        if (ch->voice.volume != 0)
+            fx->tremorBaseVolume = ch->voice.volume;
         return 0;
     }
     /* tremorPos: bit 7 set while sounding, low bits the ticks left */
@@ -1149,11 +1184,7 @@ static int effect_XMt0_Process(MODFILE* mod, int c, int col)
     return 0;
 }
 
-static int effect_XMt0_Stop(MODFILE* mod, int c, int col)
-{
-    chan(mod, c)->voice.volume = chan(mod, c)->fx[col].tremorBaseVolume;
-    return 0;
-}
+static int effect_XMt0_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 53 XMx1: X1x extra fine portamento up --------------------------------- */
 
@@ -1161,11 +1192,15 @@ static int effect_XMx1_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
     MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
     memory(fx, &fx->xfinePortaUpMem);
-    MODFILE_SlidePeriod(mod, c, -(fx->op & 15));
     return 0;
 }
 
-static int effect_XMx1_Process(MODFILE*, int, int) { return 0; }
+static int effect_XMx1_Process(MODFILE* mod, int c, int col)
+{
+    if (mod->tick == 0)
+        MODFILE_SlidePeriod(mod, c, -(chan(mod, c)->fx[col].op & 15));
+    return 0;
+}
 static int effect_XMx1_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 54 XMx2: X2x extra fine portamento down ------------------------------- */
@@ -1174,11 +1209,15 @@ static int effect_XMx2_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
     MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
     memory(fx, &fx->xfinePortaDownMem);
-    MODFILE_SlidePeriod(mod, c, fx->op & 15);
     return 0;
 }
 
-static int effect_XMx2_Process(MODFILE*, int, int) { return 0; }
+static int effect_XMx2_Process(MODFILE* mod, int c, int col)
+{
+    if (mod->tick == 0)
+        MODFILE_SlidePeriod(mod, c, chan(mod, c)->fx[col].op & 15);
+    return 0;
+}
 static int effect_XMx2_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 55 XMva: volume column Ax set vibrato speed --------------------------- */

@@ -134,12 +134,12 @@ TEST(Effects, FinePortamentos)
     put(s, 0, 0, "C-4");
     put(s, 1, 0, nullptr, 0, 0, 0xE, 0x13); /* E13: -12 once */
     put(s, 2, 0, nullptr, 0, 0, 0xE, 0x25); /* E25: +20 once */
-    put(s, 3, 0, "C-4", 1, 0, 0xE, 0x13);   /* with a note the note's period wins */
+    put(s, 3, 0, "C-4", 1, 0, 0xE, 0x13);   /* with a note: after it, from 4608 */
     Player p(s);
     p.toFirstRow();
     p.track(6, [] { return 0; });
-    EXPECT_EQ(periods(p, 18), (V{4596, 4596, 4596, 4596, 4596, 4596, 4616, 4616, 4616, 4616, 4616, 4616, 4608, 4608,
-                                 4608, 4608, 4608, 4608}));
+    EXPECT_EQ(periods(p, 18), (V{4596, 4596, 4596, 4596, 4596, 4596, 4616, 4616, 4616, 4616, 4616, 4616, 4596, 4596,
+                                 4596, 4596, 4596, 4596}));
 }
 
 TEST(Effects, TonePortamentoWithVolumeSlideRestartsItsNote)
@@ -480,7 +480,7 @@ TEST(Effects, S3MVolumeSlidesFineAndEveryTick)
     set(4, 38, 0x0F); /* not fine: down 15 a tick */
     p.mod.channels[0].voice.volume = 64;
     p.toFirstRow();
-    EXPECT_EQ(volumes(p, 6), (V{64, 64, 64, 64, 64, 64})); /* the note's volume came after the fine slide */
+    EXPECT_EQ(volumes(p, 6), (V{62, 62, 62, 62, 62, 62})); /* after the row's note */
     EXPECT_EQ(volumes(p, 6), (V{64, 64, 64, 64, 64, 64}));
     EXPECT_EQ(volumes(p, 6), (V{64, 61, 58, 55, 52, 49}));
     EXPECT_EQ(volumes(p, 6), (V{49, 46, 43, 40, 37, 34}));
