@@ -431,8 +431,13 @@ void MODFILE_Retrigger(MODFILE* mod, int c)
     ch->voice.position = ch->voice.positionFrac = 0;
     ch->voice.forward = 1;
     ch->voice.active = 1;
-    if (ch->instrument)
+    if (ch->instrument) {
+        /* the envelopes start again on this very tick, which has already
+         * taken its envelope values */
         restartInstrument(ch);
+        ch->voice.envVolume = EnvProcess(&ch->volEnv) ? (uint8_t)ch->volEnv.value : 64;
+        ch->voice.envPanning = EnvProcess(&ch->panEnv) ? (uint8_t)ch->panEnv.value : 32;
+    }
     MODFILE_UpdateStep(mod, c);
 }
 

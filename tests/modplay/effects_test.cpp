@@ -360,20 +360,6 @@ TEST(Effects, FinetuneChangesTheSampleUntilRestart)
     EXPECT_EQ(p.mod.samples[0].c4Rate, 8363);
 }
 
-/* The (song position, row) pairs of the rows processed, in order. */
-std::vector<std::pair<int, int>> rowsPlayed(Player& p, int rows)
-{
-    std::vector<std::pair<int, int>> v;
-    while ((int)v.size() < rows) {
-        bool ends = p.mod.tick + 1 >= p.mod.speed + p.mod.patternDelay;
-        int pos = p.mod.songPos, row = p.mod.row;
-        p.tick();
-        if (ends)
-            v.push_back({pos, row});
-    }
-    return v;
-}
-
 xmw::Song rowsSong(int patterns, int rows)
 {
     xmw::Song s = mpt::basicSong();
@@ -392,7 +378,7 @@ TEST(Effects, PatternLoopPlaysItsBodyThreeTimes)
     s.patterns[0].at(1, 0) = {0, 0, 0, 0xE, 0x60}; /* E60 */
     s.patterns[0].at(2, 0) = {0, 0, 0, 0xE, 0x62}; /* E62 */
     Player p(s);
-    auto v = rowsPlayed(p, 9);
+    auto v = mpt::rowsPlayed(p, 9);
     std::vector<std::pair<int, int>> want = {{0, 0}, {0, 1}, {0, 2}, {0, 1}, {0, 2}, {0, 1}, {0, 2}, {0, 3}, {0, 4}};
     EXPECT_EQ(v, want);
 }
@@ -403,7 +389,7 @@ TEST(Effects, JumpsAndBreaksIncludingOutOfRangeTargets)
     s.patterns[0].at(1, 0) = {0, 0, 0, 0xB, 0x02}; /* B02 */
     s.patterns[2].at(1, 0) = {0, 0, 0, 0xD, 0x02}; /* D02: next order (0), row 2 */
     Player p(s);
-    auto v = rowsPlayed(p, 6);
+    auto v = mpt::rowsPlayed(p, 6);
     std::vector<std::pair<int, int>> want = {{0, 0}, {0, 1}, {2, 0}, {2, 1}, {0, 2}, {0, 3}};
     EXPECT_EQ(v, want);
 
@@ -411,12 +397,12 @@ TEST(Effects, JumpsAndBreaksIncludingOutOfRangeTargets)
     t.patterns[0].at(0, 0) = {0, 0, 0, 0xB, 0x09}; /* past the song: position 0 */
     t.patterns[0].at(1, 0) = {0, 0, 0, 0xD, 0x99}; /* row 99 of a 4-row pattern: row 0 */
     Player q(t);
-    auto w = rowsPlayed(q, 4);
+    auto w = mpt::rowsPlayed(q, 4);
     std::vector<std::pair<int, int>> want2 = {{0, 0}, {0, 0}, {0, 0}, {0, 0}};
     EXPECT_EQ(w, want2);
     Player r(t);
     r.cell(0, 0, 1).effect[0] = 0; /* only the break is left */
-    auto x = rowsPlayed(r, 3);
+    auto x = mpt::rowsPlayed(r, 3);
     std::vector<std::pair<int, int>> want3 = {{0, 0}, {0, 1}, {1, 0}};
     EXPECT_EQ(x, want3);
 }
@@ -428,7 +414,7 @@ TEST(Effects, PatternLoopBackToARowTheShorterPatternLacks)
     s.patterns[0].at(6, 0) = {0, 0, 0, 0xE, 0x60}; /* loop start at row 6 */
     s.patterns[1].at(1, 0) = {0, 0, 0, 0xE, 0x61}; /* loop back in a 4-row pattern: row 0 */
     Player p(s);
-    auto v = rowsPlayed(p, 12);
+    auto v = mpt::rowsPlayed(p, 12);
     std::vector<std::pair<int, int>> want = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5},
                                              {0, 6}, {0, 7}, {1, 0}, {1, 1}, {1, 0}, {1, 1}};
     EXPECT_EQ(v, want);
@@ -444,7 +430,7 @@ TEST(Effects, JumpWithRowAndJumpOntoAMarker)
     p.cell(0, 0, 1).effectOp[1] = 3;
     p.cell(1, 3, 1).effect[0] = 12; /* jump onto the marker: plays the entry after it */
     p.cell(1, 3, 1).effectOp[0] = 1;
-    auto v = rowsPlayed(p, 3);
+    auto v = mpt::rowsPlayed(p, 3);
     std::vector<std::pair<int, int>> want = {{0, 0}, {2, 3}, {2, 0}};
     EXPECT_EQ(v, want);
 }

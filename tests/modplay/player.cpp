@@ -36,8 +36,12 @@ void put(xmw::Song& s, int row, int channel, const char* note, int instrument, i
 }
 
 Player::Player(const xmw::Song& song, int rate, int channels, int bits, int sign)
+    : Player(xmw::write(song), rate, channels, bits, sign)
 {
-    image = xmw::write(song);
+}
+
+Player::Player(std::vector<uint8_t> img, int rate, int channels, int bits, int sign) : image(std::move(img))
+{
     MODFILE_Init(&mod);
     loadResult = MODFILE_Set((const char*)image.data(), (int)image.size(), &mod);
     mod.musicVolume = 64;
@@ -85,6 +89,19 @@ std::vector<int> Player::track(int n, const std::function<int()>& f)
     for (int i = 0; i < n; i++) {
         v.push_back(f());
         tick();
+    }
+    return v;
+}
+
+std::vector<std::pair<int, int>> rowsPlayed(Player& p, int rows)
+{
+    std::vector<std::pair<int, int>> v;
+    while ((int)v.size() < rows) {
+        bool ends = p.mod.tick + 1 >= p.mod.speed + p.mod.patternDelay;
+        int pos = p.mod.songPos, row = p.mod.row;
+        p.tick();
+        if (ends)
+            v.push_back({pos, row});
     }
     return v;
 }

@@ -30,6 +30,8 @@ struct Player {
     int loadResult = -1;
 
     explicit Player(const xmw::Song& song, int rate = 22050, int channels = 2, int bits = 16, int sign = 1);
+    /* Any module image (MOD, S3M or XM), loaded through the format table. */
+    explicit Player(std::vector<uint8_t> image, int rate = 22050, int channels = 2, int bits = 16, int sign = 1);
     ~Player();
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
@@ -48,6 +50,10 @@ struct Player {
     /* Records f() and then renders a tick, n times. */
     std::vector<int> track(int n, const std::function<int()>& f);
 };
+
+/* The (song position, row) pairs of the next `rows` rows the player
+ * processes, in order (rendering tick by tick). */
+std::vector<std::pair<int, int>> rowsPlayed(Player& p, int rows);
 
 /* 16-bit signed samples of a byte buffer. */
 std::vector<int16_t> samples16(const std::vector<uint8_t>& bytes);
