@@ -125,6 +125,24 @@ TEST(S3mLoader, EnabledChannelsArePackedAndDisabledOnesSkipped)
     for (int r = 0; r < 3; r++)
         EXPECT_EQ(l.spare(0, r).effect[0], 0xFFFF) << r;
     EXPECT_EQ(l.cell(0, 3, 0).note, 255);
+
+    /* the default panning table: entries with bit 5 place the channel at
+     * 0..15 across the width (0 hard left, F hard right in both players),
+     * the others keep their side; a mono song (master volume bit 7 clear)
+     * has every channel in the centre */
+    s.panning.assign(32, 0);
+    s.panning[0] = 0x20 | 0xF;
+    s.panning[1] = 0x20 | 0x3;
+    Loaded t(s3mw::write(s));
+    ASSERT_EQ(t.result, 0);
+    EXPECT_EQ(t.mod.channels[0].defaultPanning, 255);
+    EXPECT_EQ(t.mod.channels[1].defaultPanning, 51);
+    EXPECT_EQ(t.mod.channels[2].defaultPanning, 86);
+    s.masterVolume = 0x30;
+    Loaded m(s3mw::write(s));
+    ASSERT_EQ(m.result, 0);
+    for (int c = 0; c < 3; c++)
+        EXPECT_EQ(m.mod.channels[c].defaultPanning, 128) << c;
 }
 
 TEST(S3mLoader, CommandsAndTheSpareCell)
