@@ -3,10 +3,13 @@
  * it to the output format.
  *
  * Integer only, no interpolation: each output frame takes the sample frame at
- * the integer part of the voice's 22.10 position, times a small integer gain.
- * The accumulation buffer holds one int32 per output sample (interleaved
- * left/right in stereo); its full scale is +-0x800000, so signed 16-bit output
- * is the accumulator shifted right by 8.
+ * the integer part of the voice's position (22.10 in position, 22 finer bits
+ * in positionFrac: 32.32 in all), times a small integer gain, and moves on by
+ * step and stepFrac alike. The accumulation buffer holds one int32 per
+ * output sample (interleaved left/right in stereo; while MODFILE_Mix adds
+ * stereo voices each pair is one 64-bit word, right * 2^32 + left, which it
+ * splits again before converting); its full scale is +-0x800000, so signed
+ * 16-bit output is the accumulator shifted right by 8.
  *
  * Mix flags, one byte passed to every routine:
  *   0x01 mixing on (every routine returns 0 at once, doing nothing, when clear)
@@ -37,7 +40,10 @@ int mix_destbufsize(int flags);
 int clearbuf_final(int flags, int32_t* buf, int frames);
 
 /* Adds the voice into buf for frames output frames with the master volume
- * (0..255) and advances it; stops adding when a one-shot sample ends.
+ * (0..255) and advances it; stops adding when a one-shot sample ends. In
+ * stereo each left/right pair takes the voice as one 64-bit add, so where a
+ * left sum is negative its right word is one short until the caller adds
+ * back the left word's sign bit (MODFILE_Mix does so after its voices).
  * Returns frames. */
 int mix_final_1616bit(int flags, int32_t* buf, int frames, MODFILE_VOICE* voice, int master);
 

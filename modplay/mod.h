@@ -4,8 +4,8 @@
  * Reads a 31-instrument module with a channel signature at offset 1080
  * ("M.K.", "8CHN", "32CH", ...) or, when no known signature is there, an old
  * 15-instrument, 4-channel one. Periods become note values through
- * s3m_amiga2st3, the effects become the player's effect numbers (the global
- * ones go to the spare last channel), and the sample data is copied as
+ * s3m_amiga2st3, the effects become the player's effect numbers (jumps and
+ * breaks go to the spare last channel), and the sample data is copied as
  * signed 8-bit. Every read goes through the bounds-checked reader: a file
  * shorter than what it declares keeps empty patterns and samples cut to what
  * is there.
