@@ -8,23 +8,27 @@
  */
 #include "modplay/effects.h"
 
+#include "modplay/envelope.h"
+#include "modplay/mod.h"
 #include "modplay/modplay_core.h"
+#include "modplay/xm.h"
 
 /* ---- Constant tables ------------------------------------------------------
  * Lifetime: whole run; read only. */
 
 /* Row 0: floor(255 * sin(pi * i / 32)) for i = 0..31, then the same negated.
- * Row 1: 255 - 8 * i. Row 2: 255 for i < 32, else -255. Row 3: a fixed
- * random row (no formula). */
+ * Row 1: a rising ramp, 8 * i for i < 32, else 8 * i - 511 (-255 up to -7).
+ * Row 2: 255 for i < 32, else -255. Row 3: a fixed random row (no
+ * formula). */
 const int16_t wavetab[4][64] = {
     {0, 24, 49, 74, 97, 120, 141, 161, 180, 197, 212, 224, 235, 244, 250, 253,
      255, 253, 250, 244, 235, 224, 212, 197, 180, 161, 141, 120, 97, 74, 49, 24,
      0, -24, -49, -74, -97, -120, -141, -161, -180, -197, -212, -224, -235, -244, -250, -253,
      -255, -253, -250, -244, -235, -224, -212, -197, -180, -161, -141, -120, -97, -74, -49, -24},
-    {255, 247, 239, 231, 223, 215, 207, 199, 191, 183, 175, 167, 159, 151, 143, 135,
-     127, 119, 111, 103, 95, 87, 79, 71, 63, 55, 47, 39, 31, 23, 15, 7,
-     -1, -9, -17, -25, -33, -41, -49, -57, -65, -73, -81, -89, -97, -105, -113, -121,
-     -129, -137, -145, -153, -161, -169, -177, -185, -193, -201, -209, -217, -225, -233, -241, -249},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 104, 112, 120,
+     128, 136, 144, 152, 160, 168, 176, 184, 192, 200, 208, 216, 224, 232, 240, 248,
+     -255, -247, -239, -231, -223, -215, -207, -199, -191, -183, -175, -167, -159, -151, -143, -135,
+     -127, -119, -111, -103, -95, -87, -79, -71, -63, -55, -47, -39, -31, -23, -15, -7},
     {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
      255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
      -255, -255, -255, -255, -255, -255, -255, -255, -255, -255, -255, -255, -255, -255, -255, -255,
@@ -73,24 +77,33 @@ static int s3mFineSlide(int op)
     return ((op & 0x0F) == 0x0F || (op & 0xF0) == 0xF0) && op != 0x0F && op != 0xF0;
 }
 
-/* Start of the S3M volume slides: memory, then the fine slide once. */
+/* Start of the S3M volume slides: memory. */
 static void s3mSlideStart(MODFILE* mod, int c, int col)
 {
     MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
     memory(fx, &fx->volSlideMem);
-    int op = fx->op;
-    if ((op & 0x0F) == 0x0F)
-        MODFILE_AddVolume(mod, c, op >> 4);
-    else if ((op & 0xF0) == 0xF0)
-        MODFILE_SubVolume(mod, c, op & 0x0F);
 }
 
-/* Per tick (tick 0 too) of the S3M volume slides: down by the low nibble,
- * else up by the high one; nothing for fine slides. */
+/* An S3M whose volume slides act on a row's first tick as well: the
+ * header's fast-slides flag (bit 6) or a song saved by Screamtracker 3.00
+ * (tracker version 0x1300; trackerVersion holds its bytes swapped). */
+static int s3mFastSlides(const MODFILE* mod)
+{
+    return mod->s3mFlags[5] || mod->trackerVersion == 0x0013;
+}
+
+/* Per tick of the S3M volume slides: down by the low nibble, else up by the
+ * high one; nothing for fine slides (they act on the row's first tick
+ * only), nor on a row's first tick unless the song asks for fast slides. */
 static void s3mSlideTick(MODFILE* mod, int c, int col)
 {
     int op = chan(mod, c)->fx[col].op;
-    if (s3mFineSlide(op))
+    /* the fine slides act once, on the row's first tick (after its note) */
+    if (mod->tick == 0 && (op & 0x0F) == 0x0F && op != 0x0F)
+        MODFILE_AddVolume(mod, c, op >> 4);
+    else if (mod->tick == 0 && (op & 0xF0) == 0xF0 && op != 0xF0)
+        MODFILE_SubVolume(mod, c, op & 0x0F);
+    if (s3mFineSlide(op) || (mod->tick == 0 && !s3mFastSlides(mod)))
         return;
     if (op & 0x0F)
         MODFILE_SubVolume(mod, c, op & 0x0F);
@@ -125,11 +138,27 @@ static void vibratoSetup(MODFILE_FXSTATE* fx)
         fx->vibSpeed = fx->op >> 4;
 }
 
-static void vibratoStep(MODFILE* mod, int c, int col)
+/* One vibrato step with the depth, speed, wave and position of fx. */
+static void vibratoStepFx(MODFILE* mod, int c, MODFILE_FXSTATE* fx)
 {
-    MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
     MODFILE_SetPeriodOfs(mod, c, (fx->vibDepth * wavetab[fx->vibWave & 3][fx->vibPos]) >> 5);
     fx->vibPos = (fx->vibPos + fx->vibSpeed) & 63;
+}
+
+/* The vibrato of one tick: later ticks play the wave at its position and
+ * move it on; a row's first tick plays the position without moving it (in
+ * a MOD it plays the note's own period, as the stop entry left it). */
+static void vibratoTickFx(MODFILE* mod, int c, MODFILE_FXSTATE* fx)
+{
+    if (mod->tick != 0)
+        vibratoStepFx(mod, c, fx);
+    else if (mod->formatId != MODFILE_FORMAT_MOD)
+        MODFILE_SetPeriodOfs(mod, c, (fx->vibDepth * wavetab[fx->vibWave & 3][fx->vibPos]) >> 5);
+}
+
+static void vibratoTick(MODFILE* mod, int c, int col)
+{
+    vibratoTickFx(mod, c, &chan(mod, c)->fx[col]);
 }
 
 static void tremoloSetup(MODFILE* mod, int c, int col)
@@ -140,14 +169,17 @@ static void tremoloSetup(MODFILE* mod, int c, int col)
         fx->tremDepth = fx->op & 0x0F;
     if (fx->op >> 4)
         fx->tremSpeed = fx->op >> 4;
-    fx->tremBaseVolume = chan(mod, c)->voice.volume;
 }
 
-/* Tremolo volume for this tick; the position moves when `move` is set. */
+/* Tremolo volume for this tick around the volume the row started with (the
+ * first tick takes it, after the row's note and volume); the position moves
+ * when `move` is set. */
 static void tremoloStep(MODFILE* mod, int c, int col, int move)
 {
     MODFILE_CHANNEL* ch = chan(mod, c);
     MODFILE_FXSTATE* fx = &ch->fx[col];
+    if (mod->tick == 0)
+        fx->tremBaseVolume = ch->voice.volume;
     int v = fx->tremBaseVolume + ((int16_t)(fx->tremDepth * wavetab[fx->tremWave & 3][fx->tremPos]) >> 7);
     ch->voice.volume = (uint8_t)(v < 0 ? 0 : v > 64 ? 64 : v);
     if (move)
@@ -220,7 +252,7 @@ static int effect_ST10_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
 static int effect_ST10_Process(MODFILE* mod, int c, int col)
 {
     if (mod->tick != 0)
-        MODFILE_SetPeriod(mod, c, chan(mod, c)->basePeriod - 4 * chan(mod, c)->fx[col].op);
+        MODFILE_SlidePeriod(mod, c, -4 * chan(mod, c)->fx[col].op);
     return 0;
 }
 
@@ -233,7 +265,7 @@ static int effect_ST20_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
 static int effect_ST20_Process(MODFILE* mod, int c, int col)
 {
     if (mod->tick != 0)
-        MODFILE_SetPeriod(mod, c, chan(mod, c)->basePeriod + 4 * chan(mod, c)->fx[col].op);
+        MODFILE_SlidePeriod(mod, c, 4 * chan(mod, c)->fx[col].op);
     return 0;
 }
 
@@ -267,8 +299,7 @@ static int effect_ST40_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 
 static int effect_ST40_Process(MODFILE* mod, int c, int col)
 {
-    if (mod->tick != 0)
-        vibratoStep(mod, c, col);
+    vibratoTick(mod, c, col);
     return 0;
 }
 
@@ -282,12 +313,13 @@ static int effect_ST40_Stop(MODFILE* mod, int c, int)
 
 static int effect_ST50_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
 
+/* the portamento goes on at the speed the last 3xx left; xy is the slide */
 static int effect_ST50_Process(MODFILE* mod, int c, int col)
 {
     if (mod->tick != 0) {
-        int op = chan(mod, c)->fx[col].op;
-        tonePortaTick(mod, c, col, 4 * op);
-        volumeSlide(mod, c, op);
+        MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
+        tonePortaTick(mod, c, col, 4 * fx->tonePortaMem);
+        volumeSlide(mod, c, fx->op);
     }
     return 0;
 }
@@ -300,10 +332,9 @@ static int effect_ST60_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
 
 static int effect_ST60_Process(MODFILE* mod, int c, int col)
 {
-    if (mod->tick != 0) {
-        vibratoStep(mod, c, col);
+    vibratoTick(mod, c, col);
+    if (mod->tick != 0)
         volumeSlide(mod, c, chan(mod, c)->fx[col].op);
-    }
     return 0;
 }
 
@@ -346,19 +377,23 @@ static int effect_ST80_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 10 ST90: 9xx sample offset ------------------------------------------ */
 
-static int effect_ST90_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
-
-static int effect_ST90_Process(MODFILE* mod, int c, int col)
+/* The note of the same row starts xx * 256 frames into its sample (xx = 0:
+ * the last offset); without a note nothing moves. The row handler keeps
+ * the position across the trigger and holds it within the note's sample. */
+static int effect_ST90_Start(MODFILE* mod, int c, int col, MODFILE_CELL* cell)
 {
     MODFILE_CHANNEL* ch = chan(mod, c);
-    if (mod->tick != 0 || !ch->noteSample)
+    MODFILE_FXSTATE* fx = &ch->fx[col];
+    memory(fx, &fx->offsetMem);
+    if (!cell || cell->note >= 254)
         return 0;
-    uint32_t frames = (uint32_t)ch->fx[col].op * 256u;
-    uint32_t length = (uint32_t)ch->noteSample->length;
     ch->voice.forward = 1;
-    ch->voice.position = (frames < length ? frames : length) << 10;
-    return 0;
+    ch->voice.position = ((uint32_t)fx->op * 256u) << 10;
+    ch->voice.positionFrac = 0;
+    return MODFX_KEEP_POSITION;
 }
+
+static int effect_ST90_Process(MODFILE*, int, int) { return 0; }
 
 static int effect_ST90_Stop(MODFILE*, int, int) { return 0; }
 
@@ -413,24 +448,28 @@ static int effect_STd0_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 15 STe1: E1x fine portamento up ------------------------------------- */
 
-static int effect_STe1_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+/* The fine effects act once, on the row's first tick: after the row's
+ * note, which they modify. */
+static int effect_STe1_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
+
+static int effect_STe1_Process(MODFILE* mod, int c, int col)
 {
-    MODFILE_SetPeriod(mod, c, chan(mod, c)->basePeriod - 4 * chan(mod, c)->fx[col].op);
+    if (mod->tick == 0)
+        MODFILE_SlidePeriod(mod, c, -4 * chan(mod, c)->fx[col].op);
     return 0;
 }
-
-static int effect_STe1_Process(MODFILE*, int, int) { return 0; }
 static int effect_STe1_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 16 STe2: E2x fine portamento down ----------------------------------- */
 
-static int effect_STe2_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+static int effect_STe2_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
+
+static int effect_STe2_Process(MODFILE* mod, int c, int col)
 {
-    MODFILE_SetPeriod(mod, c, chan(mod, c)->basePeriod + 4 * chan(mod, c)->fx[col].op);
+    if (mod->tick == 0)
+        MODFILE_SlidePeriod(mod, c, 4 * chan(mod, c)->fx[col].op);
     return 0;
 }
-
-static int effect_STe2_Process(MODFILE*, int, int) { return 0; }
 static int effect_STe2_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 17 STe4: E4x vibrato waveform --------------------------------------- */
@@ -449,8 +488,11 @@ static int effect_STe4_Stop(MODFILE*, int, int) { return 0; }
 static int effect_STe5_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
     MODFILE_CHANNEL* ch = chan(mod, c);
+    /* a MOD's finetunes are eighths of a semitone, an S3M's the
+     * classic rates */
+    const int32_t* rates = mod->formatId == MODFILE_FORMAT_MOD ? s3m_finetunes : mod_finetunes;
     if (ch->noteSample)
-        ch->noteSample->c4Rate = mod_finetunes[ch->fx[col].op & 15];
+        ch->noteSample->c4Rate = rates[ch->fx[col].op & 15];
     return 0;
 }
 
@@ -499,10 +541,14 @@ static int effect_STe7_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 21 STe8: E8x coarse panning ----------------------------------------- */
 
+/* x from the left (0) to the right (15): 16x in an XM as its tracker has
+ * it, 17x elsewhere so that 15 is hard right. The panning holds against an
+ * instrument on the same row. */
 static int effect_STe8_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
-    chan(mod, c)->voice.panning = (uint8_t)((16 * chan(mod, c)->fx[col].op + 16) & 255);
-    return 0;
+    int x = chan(mod, c)->fx[col].op & 15;
+    chan(mod, c)->voice.panning = (uint8_t)(mod->formatId == MODFILE_FORMAT_XM ? 16 * x : 17 * x);
+    return MODFX_KEEP_PANNING;
 }
 
 static int effect_STe8_Process(MODFILE*, int, int) { return 0; }
@@ -516,9 +562,10 @@ static int effect_STe9_Process(MODFILE* mod, int c, int col)
 {
     MODFILE_CHANNEL* ch = chan(mod, c);
     int op = ch->fx[col].op;
-    /* E90 would retrigger on every multiple of 0: it does nothing */
+    /* E90 would retrigger on every multiple of 0: it does nothing; the
+     * volume stays what it is */
     if (op != 0 && mod->tick != 0 && mod->tick % op == 0)
-        MODFILE_TriggerNote(mod, c, ch->playedNote, ch->lastInstrument, 255);
+        MODFILE_Retrigger(mod, c);
     return 0;
 }
 
@@ -530,11 +577,15 @@ static int effect_STea_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
     MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
     memory(fx, &fx->fineVolUpMem);
-    MODFILE_AddVolume(mod, c, fx->op);
     return 0;
 }
 
-static int effect_STea_Process(MODFILE*, int, int) { return 0; }
+static int effect_STea_Process(MODFILE* mod, int c, int col)
+{
+    if (mod->tick == 0)
+        MODFILE_AddVolume(mod, c, chan(mod, c)->fx[col].op);
+    return 0;
+}
 static int effect_STea_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 24 STeb: EBx fine volume down --------------------------------------- */
@@ -543,11 +594,15 @@ static int effect_STeb_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
     MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
     memory(fx, &fx->fineVolDownMem);
-    MODFILE_SubVolume(mod, c, fx->op);
     return 0;
 }
 
-static int effect_STeb_Process(MODFILE*, int, int) { return 0; }
+static int effect_STeb_Process(MODFILE* mod, int c, int col)
+{
+    if (mod->tick == 0)
+        MODFILE_SubVolume(mod, c, chan(mod, c)->fx[col].op);
+    return 0;
+}
 static int effect_STeb_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 25 STec: ECx note cut ----------------------------------------------- */
@@ -687,10 +742,10 @@ static int effect_XM11_Process(MODFILE* mod, int c, int col)
         return 0;
     int op = chan(mod, c)->fx[col].op;
     int v = mod->globalVolume;
-    if (op & 15)
-        v = (op & 15) >= v ? 0 : v - (op & 15);
-    else
+    if (op >> 4)
         v = v + (op >> 4) > 64 ? 64 : v + (op >> 4);
+    else
+        v = (op & 15) >= v ? 0 : v - (op & 15);
     mod->globalVolume = (uint8_t)v;
     return 0;
 }
@@ -768,23 +823,28 @@ static int effect_S3Md0_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 39 S3Me0: Exx portamento down (EFx fine, EEx extra fine) ------------ */
 
+/* S3M portamento by sign: the fine kinds (Fx four units, Ex one) once on
+ * the row's first tick, after its note; the others 4 * op from tick 1. */
+static void s3mPortaTick(MODFILE* mod, int c, int col, int sign)
+{
+    int op = chan(mod, c)->fx[col].op;
+    if (mod->tick == 0 && (op & 0xF0) == 0xF0)
+        MODFILE_SlidePeriod(mod, c, sign * 4 * (op & 15));
+    else if (mod->tick == 0 && (op & 0xF0) == 0xE0)
+        MODFILE_SlidePeriod(mod, c, sign * (op & 15));
+    else if (mod->tick != 0 && op < 0xE0)
+        MODFILE_SlidePeriod(mod, c, sign * 4 * op);
+}
+
 static int effect_S3Me0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
-    MODFILE_CHANNEL* ch = chan(mod, c);
-    memory(&ch->fx[col], &ch->fx[col].portaMem);
-    int op = ch->fx[col].op;
-    if ((op & 0xF0) == 0xF0)
-        MODFILE_SetPeriod(mod, c, ch->basePeriod + 4 * (op & 15));
-    else if ((op & 0xF0) == 0xE0)
-        MODFILE_SetPeriod(mod, c, ch->basePeriod + (op & 15));
+    memory(&chan(mod, c)->fx[col], &chan(mod, c)->fx[col].portaMem);
     return 0;
 }
 
 static int effect_S3Me0_Process(MODFILE* mod, int c, int col)
 {
-    int op = chan(mod, c)->fx[col].op;
-    if (mod->tick != 0 && op < 0xE0)
-        MODFILE_SetPeriod(mod, c, chan(mod, c)->basePeriod + 4 * op);
+    s3mPortaTick(mod, c, col, 1);
     return 0;
 }
 
@@ -794,21 +854,13 @@ static int effect_S3Me0_Stop(MODFILE*, int, int) { return 0; }
 
 static int effect_S3Mf0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 {
-    MODFILE_CHANNEL* ch = chan(mod, c);
-    memory(&ch->fx[col], &ch->fx[col].portaMem);
-    int op = ch->fx[col].op;
-    if ((op & 0xF0) == 0xF0)
-        MODFILE_SetPeriod(mod, c, ch->basePeriod - 4 * (op & 15));
-    else if ((op & 0xF0) == 0xE0)
-        MODFILE_SetPeriod(mod, c, ch->basePeriod - (op & 15));
+    memory(&chan(mod, c)->fx[col], &chan(mod, c)->fx[col].portaMem);
     return 0;
 }
 
 static int effect_S3Mf0_Process(MODFILE* mod, int c, int col)
 {
-    int op = chan(mod, c)->fx[col].op;
-    if (mod->tick != 0 && op < 0xE0)
-        MODFILE_SetPeriod(mod, c, chan(mod, c)->basePeriod - 4 * op);
+    s3mPortaTick(mod, c, col, -1);
     return 0;
 }
 
@@ -824,8 +876,7 @@ static int effect_S3Mk0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 
 static int effect_S3Mk0_Process(MODFILE* mod, int c, int col)
 {
-    if (mod->tick != 0)
-        vibratoStep(mod, c, col);
+    vibratoTick(mod, c, col);
     s3mSlideTick(mod, c, col);
     return 0;
 }
@@ -844,15 +895,45 @@ static int effect_S3Ml0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
     return 0;
 }
 
+/* the portamento goes on at the speed the last Gxx left; xy is the slide */
 static int effect_S3Ml0_Process(MODFILE* mod, int c, int col)
 {
     if (mod->tick != 0)
-        tonePortaTick(mod, c, col, 4 * chan(mod, c)->fx[col].op);
+        tonePortaTick(mod, c, col, 4 * chan(mod, c)->fx[col].tonePortaMem);
     s3mSlideTick(mod, c, col);
     return 0;
 }
 
 static int effect_S3Ml0_Stop(MODFILE*, int, int) { return 0; }
+
+/* The volume change of a retrigger with volume change x (0..15). */
+static void retrigVolume(MODFILE* mod, int c, int change)
+{
+    MODFILE_CHANNEL* ch = chan(mod, c);
+    int v = ch->voice.volume;
+    switch (change) {
+    case 1: case 2: case 3: case 4: case 5: /* -1, -2, -4, -8, -16 */
+        MODFILE_SubVolume(mod, c, 1 << (change - 1));
+        break;
+    case 6: /* two thirds */
+        ch->voice.volume = (uint8_t)(2 * v / 3);
+        break;
+    case 7: /* half */
+        ch->voice.volume = (uint8_t)(v / 2);
+        break;
+    case 9: case 10: case 11: case 12: case 13: /* +1, +2, +4, +8, +16 */
+        MODFILE_AddVolume(mod, c, 1 << (change - 9));
+        break;
+    case 14: /* one and a half */
+        ch->voice.volume = (uint8_t)(3 * v / 2 > 64 ? 64 : 3 * v / 2);
+        break;
+    case 15: /* double */
+        ch->voice.volume = (uint8_t)(2 * v > 64 ? 64 : 2 * v);
+        break;
+    default: /* 0 and 8: volume unchanged */
+        break;
+    }
+}
 
 /* ---- 43 S3Mq0: Qxy retrigger with volume change -------------------------- */
 
@@ -872,31 +953,9 @@ static int effect_S3Mq0_Process(MODFILE* mod, int c, int col)
     if (mod->tick == 0 || (fx->op & 15) > fx->retrigCount)
         return 0;
     fx->retrigCount = 0;
-    int v = ch->voice.volume;
-    switch (fx->op >> 4) {
-    case 1: case 2: case 3: case 4: case 5: /* -1, -2, -4, -8, -16 */
-        MODFILE_SubVolume(mod, c, 1 << ((fx->op >> 4) - 1));
-        break;
-    case 6: /* two thirds */
-        ch->voice.volume = (uint8_t)(2 * v / 3);
-        break;
-    case 7: /* half */
-        ch->voice.volume = (uint8_t)(v / 2);
-        break;
-    case 9: case 10: case 11: case 12: case 13: /* +1, +2, +4, +8, +16 */
-        MODFILE_AddVolume(mod, c, 1 << ((fx->op >> 4) - 9));
-        break;
-    case 14: /* one and a half */
-        ch->voice.volume = (uint8_t)(3 * v / 2 > 64 ? 64 : 3 * v / 2);
-        break;
-    case 15: /* double */
-        ch->voice.volume = (uint8_t)(2 * v > 64 ? 64 : 2 * v);
-        break;
-    default: /* 0 and 8: volume unchanged */
-        break;
-    }
+    retrigVolume(mod, c, fx->op >> 4);
     ch->voice.forward = 1;
-    ch->voice.position = 0;
+    ch->voice.position = ch->voice.positionFrac = 0;
     ch->voice.active = 1;
     return 0;
 }
@@ -934,6 +993,289 @@ static int effect_S3Mt0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
 
 static int effect_S3Mt0_Process(MODFILE*, int, int) { return 0; }
 static int effect_S3Mt0_Stop(MODFILE*, int, int) { return 0; }
+
+/* ---- 46 XM50: 5xy tone portamento + volume slide, with memory ------------ */
+
+/* the portamento goes on at the speed the last 3xx left; the slide
+ * remembers its operand with Axy's memory */
+static int effect_XM50_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+{
+    memory(&chan(mod, c)->fx[col], &chan(mod, c)->fx[col].volSlideMem);
+    return 0;
+}
+
+static int effect_XM50_Process(MODFILE* mod, int c, int col)
+{
+    return effect_ST50_Process(mod, c, col);
+}
+
+static int effect_XM50_Stop(MODFILE*, int, int) { return 0; }
+
+/* ---- 47 XM60: 6xy vibrato + volume slide, with memory ---------------------- */
+
+static int effect_XM60_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+{
+    memory(&chan(mod, c)->fx[col], &chan(mod, c)->fx[col].volSlideMem);
+    return 0;
+}
+
+static int effect_XM60_Process(MODFILE* mod, int c, int col)
+{
+    return effect_ST60_Process(mod, c, col);
+}
+
+static int effect_XM60_Stop(MODFILE* mod, int c, int col)
+{
+    return effect_ST60_Stop(mod, c, col);
+}
+
+/* ---- 48 XMe5: E5x set finetune for the row's note -------------------------- */
+
+/* The note in the same row plays with finetune (x - 8) / 8 of a semitone
+ * instead of its sample's; without a note nothing changes. */
+static int effect_XMe5_Start(MODFILE* mod, int c, int col, MODFILE_CELL* cell)
+{
+    MODFILE_CHANNEL* ch = chan(mod, c);
+    if (!cell || cell->note >= 254)
+        return 0;
+    int instr = cell->instrument & 255;
+    if (instr < 1 || instr > mod->numInstruments)
+        instr = ch->lastInstrument;
+    if (instr < 1 || instr > mod->numInstruments)
+        return 0;
+    const MODFILE_INSTRUMENT* ins = &mod->instruments[instr - 1];
+    const MODFILE_SAMPLE* s = ins->noteSample[cell->note];
+    if (!s)
+        return 0;
+    int finetune = (ch->fx[col].op & 15) * 16 - 128;
+    ch->basePeriod = MODFILE_SamplePeriod(mod, ins, s, cell->note, xmfinetab[finetune + 128], finetune);
+    return MODFX_KEEP_PERIOD;
+}
+
+static int effect_XMe5_Process(MODFILE*, int, int) { return 0; }
+static int effect_XMe5_Stop(MODFILE*, int, int) { return 0; }
+
+/* ---- 49 XMk0: Kxx key off at tick xx --------------------------------------- */
+
+/* K00 is a key off in place of the row's note, which does not play. */
+static int effect_XMk0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+{
+    if (chan(mod, c)->fx[col].op != 0)
+        return 0;
+    if (chan(mod, c)->voice.active)
+        MODFILE_KeyOff(mod, c, 0);
+    return MODFX_NO_TRIGGER;
+}
+
+static int effect_XMk0_Process(MODFILE* mod, int c, int col)
+{
+    int op = chan(mod, c)->fx[col].op;
+    if (op != 0 && mod->tick == op && chan(mod, c)->voice.active)
+        MODFILE_KeyOff(mod, c, 0);
+    return 0;
+}
+
+static int effect_XMk0_Stop(MODFILE*, int, int) { return 0; }
+
+/* ---- 50 XMl0: Lxx set envelope position ------------------------------------ */
+
+/* Moves the volume envelope to tick xx on the row's first tick (after its
+ * note), and the row's first tick already plays from there (the tick after
+ * xx); the panning envelope moves with it only when the volume envelope
+ * has a sustain point, as the tracker does it. */
+static int effect_XMl0_Start(MODFILE*, int, int, MODFILE_CELL*) { return 0; }
+
+static int effect_XMl0_Process(MODFILE* mod, int c, int col)
+{
+    MODFILE_CHANNEL* ch = chan(mod, c);
+    if (mod->tick != 0 || !ch->instrument)
+        return 0;
+    EnvSetPosition(&ch->volEnv, ch->fx[col].op);
+    if (EnvProcess(&ch->volEnv))
+        ch->voice.envVolume = (uint8_t)ch->volEnv.value;
+    if (ch->instrument->volEnvelope.sustain != 255) {
+        EnvSetPosition(&ch->panEnv, ch->fx[col].op);
+        if (EnvProcess(&ch->panEnv))
+            ch->voice.envPanning = (uint8_t)ch->panEnv.value;
+    }
+    return 0;
+}
+
+static int effect_XMl0_Stop(MODFILE*, int, int) { return 0; }
+
+/* ---- 51 XMr0: Rxy multi retrigger ------------------------------------------ */
+
+/* The ticks are counted on every tick, across rows, from the row's note;
+ * when the count reaches y the sample starts again and the volume changes
+ * by x as in the S3M retrigger. x and y are remembered each on its own. As
+ * in the tracker, a row whose volume column holds anything does not
+ * retrigger (the count goes on). */
+static int effect_XMr0_Start(MODFILE* mod, int c, int col, MODFILE_CELL* cell)
+{
+    MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
+    int x = fx->op >> 4, y = fx->op & 15;
+    if (x == 0)
+        x = fx->retrigMem >> 4;
+    if (y == 0)
+        y = fx->retrigMem & 15;
+    fx->retrigMem = (uint8_t)(x << 4 | y);
+    fx->op = fx->retrigMem;
+    if (cell && cell->note < 254)
+        fx->retrigCount = 0;
+    /* the operand in force is 0 in a row that does not retrigger; x and y
+     * live in retrigMem */
+    if (cell && (cell->volume <= 64 || cell->effect[0] != MODFX_NONE))
+        fx->op = 0;
+    return 0;
+}
+
+static int effect_XMr0_Process(MODFILE* mod, int c, int col)
+{
+    MODFILE_CHANNEL* ch = chan(mod, c);
+    MODFILE_FXSTATE* fx = &ch->fx[col];
+    int y = fx->retrigMem & 15;
+    if (fx->retrigCount < 255)
+        fx->retrigCount++;
+    if (y == 0 || fx->retrigCount < y || fx->op == 0)
+        return 0;
+    fx->retrigCount = 0;
+    retrigVolume(mod, c, fx->retrigMem >> 4);
+    if (ch->voice.sample) {
+        ch->voice.position = ch->voice.positionFrac = 0;
+        ch->voice.forward = 1;
+        ch->voice.active = 1;
+    }
+    return 0;
+}
+
+static int effect_XMr0_Stop(MODFILE*, int, int) { return 0; }
+
+/* ---- 52 XMt0: Txy tremor --------------------------------------------------- */
+
+/* The channel sounds for x + 1 ticks, then is silent for y + 1, over and
+ * over (the count goes on across rows); a row's first tick changes nothing
+ * but takes the volume to sound with, unless the channel is silent (a
+ * tremor going on from the row before). When the tremor ends the channel
+ * stays as it left it, silent or not. */
+static int effect_XMt0_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+{
+    memory(&chan(mod, c)->fx[col], &chan(mod, c)->fx[col].tremorMem);
+    return 0;
+}
+
+static int effect_XMt0_Process(MODFILE* mod, int c, int col)
+{
+    MODFILE_CHANNEL* ch = chan(mod, c);
+    MODFILE_FXSTATE* fx = &ch->fx[col];
+    if (mod->tick == 0) {
+        if (ch->voice.volume != 0)
+            fx->tremorBaseVolume = ch->voice.volume;
+        return 0;
+    }
+    /* tremorPos: bit 7 set while sounding, low bits the ticks left */
+    int on = fx->tremorPos & 0x80;
+    int left = (fx->tremorPos & 0x7F) - 1;
+    if (left < 0) {
+        on = on ? 0 : 0x80;
+        left = on ? fx->op >> 4 : fx->op & 15;
+    }
+    fx->tremorPos = (uint8_t)(on | left);
+    ch->voice.volume = on ? fx->tremorBaseVolume : 0;
+    return 0;
+}
+
+static int effect_XMt0_Stop(MODFILE*, int, int) { return 0; }
+
+/* ---- 53 XMx1: X1x extra fine portamento up --------------------------------- */
+
+static int effect_XMx1_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+{
+    MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
+    memory(fx, &fx->xfinePortaUpMem);
+    return 0;
+}
+
+static int effect_XMx1_Process(MODFILE* mod, int c, int col)
+{
+    if (mod->tick == 0)
+        MODFILE_SlidePeriod(mod, c, -(chan(mod, c)->fx[col].op & 15));
+    return 0;
+}
+static int effect_XMx1_Stop(MODFILE*, int, int) { return 0; }
+
+/* ---- 54 XMx2: X2x extra fine portamento down ------------------------------- */
+
+static int effect_XMx2_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+{
+    MODFILE_FXSTATE* fx = &chan(mod, c)->fx[col];
+    memory(fx, &fx->xfinePortaDownMem);
+    return 0;
+}
+
+static int effect_XMx2_Process(MODFILE* mod, int c, int col)
+{
+    if (mod->tick == 0)
+        MODFILE_SlidePeriod(mod, c, chan(mod, c)->fx[col].op & 15);
+    return 0;
+}
+static int effect_XMx2_Stop(MODFILE*, int, int) { return 0; }
+
+/* ---- 55 XMva: volume column Ax set vibrato speed --------------------------- */
+
+/* The volume column's vibrato shares speed, depth, wave and position with
+ * the effect column's (column 1), as in the tracker. */
+static int effect_XMva_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+{
+    int x = chan(mod, c)->fx[col].op & 15;
+    if (x)
+        chan(mod, c)->fx[1].vibSpeed = (uint8_t)x;
+    return 0;
+}
+
+static int effect_XMva_Process(MODFILE*, int, int) { return 0; }
+static int effect_XMva_Stop(MODFILE*, int, int) { return 0; }
+
+/* ---- 56 XMvb: volume column Bx vibrato ------------------------------------- */
+
+static int effect_XMvb_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+{
+    int x = chan(mod, c)->fx[col].op & 15;
+    if (x)
+        chan(mod, c)->fx[1].vibDepth = (uint8_t)x;
+    return 0;
+}
+
+static int effect_XMvb_Process(MODFILE* mod, int c, int)
+{
+    vibratoTickFx(mod, c, &chan(mod, c)->fx[1]);
+    return 0;
+}
+
+static int effect_XMvb_Stop(MODFILE* mod, int c, int)
+{
+    MODFILE_SetPeriodOfs(mod, c, 0);
+    return 0;
+}
+
+/* ---- 57 XMvf: volume column Fx tone portamento ----------------------------- */
+
+/* Speed 16x (x = 0: the last speed), shared with 3xx in column 1. */
+static int effect_XMvf_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
+{
+    int x = chan(mod, c)->fx[col].op & 15;
+    if (x)
+        chan(mod, c)->fx[1].tonePortaMem = (uint8_t)(x << 4);
+    return MODFX_KEEP_POSITION | MODFX_KEEP_PERIOD;
+}
+
+static int effect_XMvf_Process(MODFILE* mod, int c, int col)
+{
+    if (mod->tick != 0)
+        tonePortaTick(mod, c, col, 4 * chan(mod, c)->fx[1].tonePortaMem);
+    return 0;
+}
+
+static int effect_XMvf_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- The table ----------------------------------------------------------- */
 
@@ -984,28 +1326,42 @@ const MODPLAY_EFFECT MODPLAY_EffectHandlers[MODFX_COUNT + 1] = {
     {effect_S3Mq0_Start, effect_S3Mq0_Process, effect_S3Mq0_Stop}, /* 43 Qxy retrigger + volume change */
     {effect_S3Mr0_Start, effect_S3Mr0_Process, effect_S3Mr0_Stop}, /* 44 Rxy tremolo */
     {effect_S3Mt0_Start, effect_S3Mt0_Process, effect_S3Mt0_Stop}, /* 45 Txx set tempo */
+    {effect_XM50_Start, effect_XM50_Process, effect_XM50_Stop},    /* 46 5xy tone portamento + volume slide, memory */
+    {effect_XM60_Start, effect_XM60_Process, effect_XM60_Stop},    /* 47 6xy vibrato + volume slide, memory */
+    {effect_XMe5_Start, effect_XMe5_Process, effect_XMe5_Stop},    /* 48 E5x set finetune of the row's note */
+    {effect_XMk0_Start, effect_XMk0_Process, effect_XMk0_Stop},    /* 49 Kxx key off at tick xx */
+    {effect_XMl0_Start, effect_XMl0_Process, effect_XMl0_Stop},    /* 50 Lxx set envelope position */
+    {effect_XMr0_Start, effect_XMr0_Process, effect_XMr0_Stop},    /* 51 Rxy multi retrigger */
+    {effect_XMt0_Start, effect_XMt0_Process, effect_XMt0_Stop},    /* 52 Txy tremor */
+    {effect_XMx1_Start, effect_XMx1_Process, effect_XMx1_Stop},    /* 53 X1x extra fine portamento up */
+    {effect_XMx2_Start, effect_XMx2_Process, effect_XMx2_Stop},    /* 54 X2x extra fine portamento down */
+    {effect_XMva_Start, effect_XMva_Process, effect_XMva_Stop},    /* 55 volume column Ax vibrato speed */
+    {effect_XMvb_Start, effect_XMvb_Process, effect_XMvb_Stop},    /* 56 volume column Bx vibrato */
+    {effect_XMvf_Start, effect_XMvf_Process, effect_XMvf_Stop},    /* 57 volume column Fx tone portamento */
     {nullptr, nullptr, nullptr},                                   /* end */
 };
 
 /* ---- For the loaders ------------------------------------------------------ */
 
-void effect_spareJump(MODFILE_CELL* spare, int jump, int operand)
+void effect_spareJump(MODFILE_CELL* spare, int jump, int operand, int jumpKeepsRow)
 {
+    int e = spare->effect[0];
+    int hasBreak = e == MODFX_PATTERN_BREAK || e == MODFX_JUMP_TO_ROW;
+    int hasJump = e == MODFX_POSITION_JUMP || e == MODFX_JUMP_TO_ROW;
     if (jump) {
-        if (spare->effect[0] == 14) {
-            spare->effectOp[1] = spare->effectOp[0];
-            spare->effect[0] = 30;
+        if (hasBreak && jumpKeepsRow) {
+            spare->effectOp[1] = e == MODFX_PATTERN_BREAK ? spare->effectOp[0] : spare->effectOp[1];
+            spare->effect[0] = MODFX_JUMP_TO_ROW;
         } else {
-            spare->effect[0] = 12;
+            spare->effect[0] = MODFX_POSITION_JUMP;
         }
         spare->effectOp[0] = (uint8_t)operand;
+    } else if (hasJump) {
+        spare->effect[0] = MODFX_JUMP_TO_ROW;
+        spare->effectOp[1] = (uint8_t)operand;
     } else {
-        if (spare->effect[0] == 12 || spare->effect[0] == 30) {
-            spare->effect[0] = 30;
-            spare->effectOp[1] = (uint8_t)operand;
-        } else {
-            spare->effect[0] = 14;
-            spare->effectOp[0] = (uint8_t)operand;
-        }
+        spare->effect[0] = MODFX_PATTERN_BREAK;
+        spare->effectOp[0] = (uint8_t)operand;
     }
 }
+

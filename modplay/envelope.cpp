@@ -17,6 +17,7 @@ void EnvTrigger(MODFILE_ENVSTATE* st)
     st->pos = 0;
     st->running = 1;
     st->sustained = 1;
+    st->fresh = 1;
     st->value = st->env->numPoints > 0 ? st->env->points[0].value : 0;
 }
 
@@ -27,6 +28,7 @@ void EnvReset(MODFILE_ENVSTATE* st)
     EnvTrigger(st);
     st->running = 0;
     st->sustained = 0;
+    st->fresh = 0;
 }
 
 void EnvRelease(MODFILE_ENVSTATE* st)
@@ -43,6 +45,10 @@ int EnvProcess(MODFILE_ENVSTATE* st)
     const MODFILE_ENVELOPE* env = st->env;
     if (env->numPoints <= 1 || !st->running)
         return 0;
+    if (st->fresh) {
+        st->fresh = 0;
+        return 1;
+    }
     if (st->sustained && st->point == env->sustain)
         return 1;
     if (st->pos >= env->points[env->numPoints - 1].tick)
@@ -70,4 +76,30 @@ int EnvProcess(MODFILE_ENVSTATE* st)
         st->value = env->points[env->loopStart].value;
     }
     return 1;
+}
+
+void EnvSetPosition(MODFILE_ENVSTATE* st, int pos)
+{
+    if (!envInUse(st) || st->env->numPoints == 0)
+        return;
+    const MODFILE_ENVELOPE* env = st->env;
+    int last = env->numPoints - 1;
+    int i = 0;
+    while (i < last - 1 && env->points[i + 1].tick <= pos)
+        i++;
+    st->fresh = 0;
+    st->pos = (uint16_t)pos;
+    if (last == 0 || pos >= env->points[last].tick) {
+        st->point = (uint8_t)(last > 0 ? last - 1 : 0);
+        st->value = env->points[last].value;
+        return;
+    }
+    const MODFILE_ENVPOINT* a = &env->points[i];
+    const MODFILE_ENVPOINT* b = &env->points[i + 1];
+    st->point = (uint8_t)i;
+    int span = (int)b->tick - (int)a->tick;
+    int into = pos - (int)a->tick;
+    if (into < 0)
+        into = 0;
+    st->value = (uint16_t)(span > 0 ? a->value + into * ((int)b->value - (int)a->value) / span : b->value);
 }

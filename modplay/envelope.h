@@ -19,9 +19,16 @@
 /* Starts from the first point with the key held. */
 void EnvTrigger(MODFILE_ENVSTATE* st);
 
-/* Advances one tick. 1 when the state's value is to be used, 0 when the
- * envelope is not in use (fewer than two points, not running, disabled). */
+/* Advances one tick; the first call after EnvTrigger keeps the first point,
+ * which is what the note's first tick plays. 1 when the state's value is to
+ * be used, 0 when the envelope is not in use (fewer than two points, not
+ * running, disabled). */
 int EnvProcess(MODFILE_ENVSTATE* st);
+
+/* Moves a running envelope to tick `pos` (0..65535): the segment that holds
+ * it and the value there (the last point's value past the end); the next
+ * EnvProcess goes on from there. */
+void EnvSetPosition(MODFILE_ENVSTATE* st, int pos);
 
 /* The key is released: the sustain point no longer holds. */
 void EnvRelease(MODFILE_ENVSTATE* st);

@@ -20,40 +20,49 @@ enum {
 
 /* ---- Inner loops ---------------------------------------------------------- */
 
+/* Positions and steps inside the mixer are 32.32 fixed point: the voice's
+ * 22.10 position or step with its 22 finer bits below. */
+enum {
+    FINE_BITS = 22, /* bits of positionFrac and stepFrac */
+    FRAME_SHIFT = 32
+};
+
+/* A left/right pair of the stereo accumulation buffer as one word. */
+typedef int64_t __attribute__((may_alias)) PackedPair;
+
 /* n frames from position p moving by step (DIR +1 forward, -1 backward).
  * Sample frames are scaled by `scale` (256 for 8-bit data, 1 for 16-bit) in
  * the gains. Every position read lies below loopEnd or at most at length,
  * which the caller has made sure of. */
 template <typename T, int STEREO, int DIR>
-static void mixRun(int32_t* buf, int n, const T* data, uint32_t p, uint32_t step, int32_t gl, int32_t gr)
+static void mixRun(int32_t* buf, int n, const T* data, uint64_t p, uint64_t step, int32_t gl, int32_t gr)
 {
-    const uint32_t d = DIR > 0 ? step : 0u - step; /* unsigned: wraps to a subtraction */
+    const uint64_t d = DIR > 0 ? step : 0u - step; /* unsigned: wraps to a subtraction */
     int i = 0;
     if (STEREO) {
-        /* groups of eight frames, then the rest */
+        /* both sides in one 64-bit add: the pair read as one little-endian
+         * word is right * 2^32 + left (see MODFILE_Mix) */
+        PackedPair* pair = (PackedPair*)buf;
+        const int64_t g = (int64_t)gr * ((int64_t)1 << 32) + gl;
         for (; i + 8 <= n; i += 8) {
             for (int k = 0; k < 8; k++) {
-                int32_t s = data[p >> 10];
-                buf[2 * (i + k)] += s * gl;
-                buf[2 * (i + k) + 1] += s * gr;
+                pair[i + k] += (int64_t)data[p >> FRAME_SHIFT] * g;
                 p += d;
             }
         }
         for (; i < n; i++) {
-            int32_t s = data[p >> 10];
-            buf[2 * i] += s * gl;
-            buf[2 * i + 1] += s * gr;
+            pair[i] += (int64_t)data[p >> FRAME_SHIFT] * g;
             p += d;
         }
     } else {
         for (; i + 8 <= n; i += 8) {
             for (int k = 0; k < 8; k++) {
-                buf[i + k] += (int32_t)data[p >> 10] * gl;
+                buf[i + k] += (int32_t)data[p >> FRAME_SHIFT] * gl;
                 p += d;
             }
         }
         for (; i < n; i++) {
-            buf[i] += (int32_t)data[p >> 10] * gl;
+            buf[i] += (int32_t)data[p >> FRAME_SHIFT] * gl;
             p += d;
         }
     }
@@ -66,13 +75,15 @@ static void mixVoice(int32_t* buf, int frames, MODFILE_VOICE* v, int32_t gl, int
 {
     const MODFILE_SAMPLE* smp = v->sample;
     const T* data = (const T*)smp->data;
-    const int64_t S = (int64_t)(uint32_t)smp->loopStart << 10;
-    const int64_t E = (int64_t)(uint32_t)smp->loopEnd << 10;
-    const int64_t step = v->step;
-    int64_t p = v->position;
+    const int64_t S = (int64_t)(uint32_t)smp->loopStart << FRAME_SHIFT;
+    const int64_t E = (int64_t)(uint32_t)smp->loopEnd << FRAME_SHIFT;
+    const int64_t step = (int64_t)((uint64_t)v->step << FINE_BITS | (v->stepFrac & ((1u << FINE_BITS) - 1)));
+    int64_t p = (int64_t)((uint64_t)v->position << FINE_BITS | (v->positionFrac & ((1u << FINE_BITS) - 1)));
     int fwd = v->forward;
     int done = 0;
     const int words = STEREO ? 2 : 1;
+    /* a silent voice only moves on */
+    const bool audible = gl != 0 || gr != 0;
 
     while (done < frames) {
         int left = frames - done;
@@ -93,16 +104,17 @@ static void mixVoice(int32_t* buf, int frames, MODFILE_VOICE* v, int32_t gl, int
                 k = step ? (d + step - 1) / step - 1 : (int64_t)left + 1;
         }
         if (k > left) {
-            if (fwd)
-                mixRun<T, STEREO, 1>(buf + done * words, left, data, (uint32_t)p, (uint32_t)step, gl, gr);
-            else
-                mixRun<T, STEREO, -1>(buf + done * words, left, data, (uint32_t)p, (uint32_t)step, gl, gr);
+            if (audible && fwd)
+                mixRun<T, STEREO, 1>(buf + done * words, left, data, (uint64_t)p, (uint64_t)step, gl, gr);
+            else if (audible)
+                mixRun<T, STEREO, -1>(buf + done * words, left, data, (uint64_t)p, (uint64_t)step, gl, gr);
             p += fwd ? left * step : -left * step;
             break;
         }
         int n = (int)k;
         if (fwd) {
-            mixRun<T, STEREO, 1>(buf + done * words, n, data, (uint32_t)p, (uint32_t)step, gl, gr);
+            if (audible)
+                mixRun<T, STEREO, 1>(buf + done * words, n, data, (uint64_t)p, (uint64_t)step, gl, gr);
             p += n * step; /* now at or past loopEnd */
             done += n;
             if (KIND == LOOP_NONE) {
@@ -119,7 +131,8 @@ static void mixVoice(int32_t* buf, int frames, MODFILE_VOICE* v, int32_t gl, int
                     p = S + (p - S) % (E - S);
             }
         } else {
-            mixRun<T, STEREO, -1>(buf + done * words, n, data, (uint32_t)p, (uint32_t)step, gl, gr);
+            if (audible)
+                mixRun<T, STEREO, -1>(buf + done * words, n, data, (uint64_t)p, (uint64_t)step, gl, gr);
             p -= n * step;
             done += n;
             if (KIND == LOOP_NONE) {
@@ -137,7 +150,8 @@ static void mixVoice(int32_t* buf, int frames, MODFILE_VOICE* v, int32_t gl, int
             }
         }
     }
-    v->position = (uint32_t)p;
+    v->position = (uint32_t)(p >> FINE_BITS);
+    v->positionFrac = (uint32_t)p & ((1u << FINE_BITS) - 1);
     v->forward = fwd;
 }
 
@@ -164,26 +178,39 @@ static int32_t voiceGain(const MODFILE_VOICE* v, int master)
 
 /* ---- Single-purpose mixing routines --------------------------------------- */
 
-int mix_s8m_to_s32s_1616bit(int32_t* buf, int frames, MODFILE_VOICE* v, int master)
+/* The voice's panning 0..255 with the panning envelope applied: the
+ * envelope (centre 32) swings the channel's panning by up to the room it has
+ * towards the nearer side, (envPanning - 32) * (128 - |panning - 128|) / 32. */
+static int voicePanning(const MODFILE_VOICE* v)
+{
+    int room = 128 - (v->panning > 128 ? v->panning - 128 : 128 - v->panning);
+    int p = v->panning + ((int)v->envPanning - 32) * room / 32;
+    return p < 0 ? 0 : p > 255 ? 255 : p;
+}
+
+/* Left and right gains of a stereo voice: the panning's top six bits share
+ * the gain, (gain * (64 - p)) >> 6 to the left and (gain * p) >> 6 to the
+ * right, each kept to 8 bits. */
+static void stereoGains(const MODFILE_VOICE* v, int master, int32_t* gl, int32_t* gr)
 {
     int32_t gain = voiceGain(v, master);
-    /* 8-bit samples follow the panning envelope: centre 32 plus the channel's
-     * panning / 4, clamped to 0..64 around it */
-    int u = v->envPanning + (v->panning >> 2);
-    int p = u > 96 ? 64 : u < 32 ? 0 : u - 32;
-    int32_t gl = ((64 - p) * gain >> 6) & 255;
-    int32_t gr = (gain * p >> 6) & 255;
+    int p = voicePanning(v) >> 2;
+    *gl = (gain * (64 - p) >> 6) & 255;
+    *gr = (gain * p >> 6) & 255;
+}
+
+int mix_s8m_to_s32s_1616bit(int32_t* buf, int frames, MODFILE_VOICE* v, int master)
+{
+    int32_t gl, gr;
+    stereoGains(v, master, &gl, &gr);
     mixByLoop<int8_t, 1>(buf, frames, v, gl * 256, gr * 256);
     return frames;
 }
 
 int mix_s16m_to_s32s_1616bit(int32_t* buf, int frames, MODFILE_VOICE* v, int master)
 {
-    int32_t gain = voiceGain(v, master);
-    /* 16-bit samples take the channel's panning only */
-    int p = v->panning >> 2;
-    int32_t gl = (gain * (64 - p) >> 6) & 255;
-    int32_t gr = (gain * p >> 6) & 255;
+    int32_t gl, gr;
+    stereoGains(v, master, &gl, &gr);
     mixByLoop<int16_t, 1>(buf, frames, v, gl, gr);
     return frames;
 }
@@ -244,12 +271,13 @@ void copybuf_s32_to_u8(void* out, const int32_t* buf, int frames, int channels)
 
 void copybuf_s32_to_u16(void* out, const int32_t* buf, int frames, int channels)
 {
+    /* the signed 16-bit value with its sign bit flipped: the same gain */
     uint16_t* o = (uint16_t*)out;
     int n = frames * channels;
     for (int i = 0; i < n; i++) {
-        int32_t w = buf[i] >> 7;
-        w = w < -32768 ? -32768 : w > 32767 ? 32767 : w;
-        o[i] = (uint16_t)(w ^ 0x8000);
+        int32_t v = buf[i];
+        v = v < -0x800000 ? -0x800000 : v > 0x7FFFFF ? 0x7FFFFF : v;
+        o[i] = (uint16_t)((v >> 8) ^ 0x8000);
     }
 }
 
@@ -297,6 +325,15 @@ int copybuf_final(int flags, void* out, const int32_t* buf, int frames)
     return frames;
 }
 
+/* The stereo voices add each frame's left and right sums as one 64-bit
+ * number, right * 2^32 + left, whose high word therefore holds right - 1
+ * where left is negative: this puts the borrow back. */
+static void unpackPairs(int32_t* buf, int frames)
+{
+    for (int i = 0; i < frames; i++)
+        buf[2 * i + 1] += (int32_t)((uint32_t)buf[2 * i] >> 31);
+}
+
 /* A channel's voice can be mixed: in use, sounding, with sample data. */
 static int voiceSounds(const MODFILE_CHANNEL* ch)
 {
@@ -304,12 +341,13 @@ static int voiceSounds(const MODFILE_CHANNEL* ch)
            ch->voice.sample->data;
 }
 
-/* (initGlobalVolume * globalVolume * host volume * (fadeVolume >> 9)) >> 18,
- * kept to 8 bits: 64 with everything at full. */
+/* (globalVolume * host volume * (fadeVolume >> 9)) >> 12, kept to 8 bits:
+ * 64 with everything at full. The song's initial global volume is where
+ * globalVolume starts, so it counts once. */
 static int masterVolume(const MODFILE* mod, const MODFILE_CHANNEL* ch, int hostVolume)
 {
-    uint32_t m = (uint32_t)mod->initGlobalVolume * mod->globalVolume * (uint32_t)hostVolume * (uint32_t)(ch->fadeVolume >> 9);
-    return (int)((m >> 18) & 255);
+    uint32_t m = (uint32_t)mod->globalVolume * (uint32_t)hostVolume * (uint32_t)(ch->fadeVolume >> 9);
+    return (int)((m >> 12) & 255);
 }
 
 int MODFILE_Mix(MODFILE* mod, int flags, void* out, int frames)
@@ -325,6 +363,8 @@ int MODFILE_Mix(MODFILE* mod, int flags, void* out, int frames)
         if (voiceSounds(ch))
             mix_final_1616bit(flags, mod->mixBuffer, frames, &ch->voice, masterVolume(mod, ch, mod->sfxVolume));
     }
+    if (flags & MIX_STEREO)
+        unpackPairs(mod->mixBuffer, frames);
     copybuf_final(flags, out, mod->mixBuffer, frames);
     return frames;
 }

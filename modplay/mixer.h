@@ -3,10 +3,13 @@
  * it to the output format.
  *
  * Integer only, no interpolation: each output frame takes the sample frame at
- * the integer part of the voice's 22.10 position, times a small integer gain.
- * The accumulation buffer holds one int32 per output sample (interleaved
- * left/right in stereo); its full scale is +-0x800000, so signed 16-bit output
- * is the accumulator shifted right by 8.
+ * the integer part of the voice's position (22.10 in position, 22 finer bits
+ * in positionFrac: 32.32 in all), times a small integer gain, and moves on by
+ * step and stepFrac alike. The accumulation buffer holds one int32 per
+ * output sample (interleaved left/right in stereo; while MODFILE_Mix adds
+ * stereo voices each pair is one 64-bit word, right * 2^32 + left, which it
+ * splits again before converting); its full scale is +-0x800000, so signed
+ * 16-bit output is the accumulator shifted right by 8.
  *
  * Mix flags, one byte passed to every routine:
  *   0x01 mixing on (every routine returns 0 at once, doing nothing, when clear)
@@ -37,7 +40,10 @@ int mix_destbufsize(int flags);
 int clearbuf_final(int flags, int32_t* buf, int frames);
 
 /* Adds the voice into buf for frames output frames with the master volume
- * (0..255) and advances it; stops adding when a one-shot sample ends.
+ * (0..255) and advances it; stops adding when a one-shot sample ends. In
+ * stereo each left/right pair takes the voice as one 64-bit add, so where a
+ * left sum is negative its right word is one short until the caller adds
+ * back the left word's sign bit (MODFILE_Mix does so after its voices).
  * Returns frames. */
 int mix_final_1616bit(int flags, int32_t* buf, int frames, MODFILE_VOICE* voice, int master);
 
@@ -48,7 +54,11 @@ int copybuf_final(int flags, void* out, const int32_t* buf, int frames);
 /* Mixes every channel of the record into out (frames output frames, at most
  * one tick): clears the accumulation buffer, adds each sounding music voice
  * (the spare last music channel excluded) with musicVolume and each SFX voice
- * with sfxVolume, and converts. Returns frames. */
+ * with sfxVolume, and converts. A voice's master volume is globalVolume x
+ * host volume x (fadeVolume >> 9) >> 12; its stereo panning is the channel's
+ * panning swung by the panning envelope (envPanning, centre 32) by up to the
+ * room towards the nearer side, for 8- and 16-bit samples alike. Returns
+ * frames. */
 int MODFILE_Mix(MODFILE* mod, int flags, void* out, int frames);
 
 /* ---- Single-purpose routines, one fixed format each ---------------------- */
@@ -67,7 +77,7 @@ int mix_s16m_to_s32m_1616bit(int32_t* buf, int frames, MODFILE_VOICE* voice, int
  *   s16: v < -0x800000 -> -32768, v >= 0x800000 -> 32767, else v >> 8
  *   s8:  v < -0x800000 -> -128, v >= 0x800000 -> 127, else v >> 16
  *   u8:  the s8 value + 128
- *   u16: (v >> 7) clamped to -32768..32767, XOR 0x8000 (twice the s16 gain) */
+ *   u16: the s16 value XOR 0x8000 (the same gain as s16) */
 void copybuf_s32_to_s16(void* out, const int32_t* buf, int frames, int channels);
 void copybuf_s32_to_s8(void* out, const int32_t* buf, int frames, int channels);
 void copybuf_s32_to_u16(void* out, const int32_t* buf, int frames, int channels);

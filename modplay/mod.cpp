@@ -45,12 +45,14 @@ const MOD_PERIODNOTE s3m_amiga2st3[115] = {
     {692, 0x34},
 };
 
-/* The classic tracker C-4 rates for finetunes -8..7 (index = finetune + 8):
- * listed values without an exact formula, rising with the index and each
- * within 0.5% of 8363 * 2^((index - 8) / 96). */
+/* C-4 rates for finetunes -8..7 (index = finetune + 8), each finetune step
+ * an eighth of a semitone: entry i = round(8363 * 2^((i - 8) / 96)). */
 const int32_t s3m_finetunes[16] = {
-    7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280, 8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757,
+    7894, 7951, 8008, 8066, 8125, 8184, 8243, 8303, 8363, 8424, 8485, 8546, 8608, 8670, 8733, 8797,
 };
+
+/* What the loader says about a period it cannot place (on stderr). */
+static const char NOTE_NOT_FOUND_FORMAT[] = "Note not found: %x\n";
 
 /* Signatures at offset 1080 and their file channel counts. */
 static const struct {
@@ -69,16 +71,18 @@ enum {
     MOD_ROWS = 64,           /* rows of every pattern */
     MOD_ORDERS = 128,        /* entries of the order table */
     MOD_MAX_PATTERNS = 256,  /* order entries are bytes */
-    MOD_TRIAL_MIN = 1080     /* shortest image the trial load looks at */
+    MOD_TRIAL_MIN = 1080,    /* shortest image the trial load looks at */
+    MOD_PAN_LEFT = 86,       /* panning of a left channel (0..255): a third of the way from the left */
+    MOD_PAN_RIGHT = 167      /* panning of a right channel: as far from the right */
 };
 
 /* ---- Descriptors ---------------------------------------------------------- */
 
-int MODFILE_MODGetFormatID(void) { return 1; }
+int MODFILE_MODGetFormatID(void) { return MODFILE_FORMAT_MOD; }
 const char* MODFILE_MODGetDescription(void) { return "Amiga Pro/Soundtracker"; }
-const char* MODFILE_MODGetAuthor(void) { return "Orvel developers"; }
+const char* MODFILE_MODGetAuthor(void) { return MODFILE_AUTHOR_TEXT; }
 const char* MODFILE_MODGetVersion(void) { return "v0.03b"; }
-const char* MODFILE_MODGetCopyright(void) { return "Copyright the Orvel developers"; }
+const char* MODFILE_MODGetCopyright(void) { return MODFILE_COPYRIGHT_TEXT; }
 
 /* ---- Header --------------------------------------------------------------- */
 
@@ -195,64 +199,81 @@ static void modConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int type, 
     int x = param >> 4, y = param & 15;
     cell->effectOp[0] = (uint8_t)param;
     switch (type) {
-    case 0x0: cell->effect[0] = param ? 1 : 0; break; /* 0xy arpeggio */
-    case 0x1: cell->effect[0] = 2; break;             /* 1xx portamento up */
-    case 0x2: cell->effect[0] = 3; break;             /* 2xx portamento down */
-    case 0x3: cell->effect[0] = 4; break;             /* 3xx tone portamento */
-    case 0x4: cell->effect[0] = 5; break;             /* 4xy vibrato */
-    case 0x5: cell->effect[0] = 6; break;             /* 5xy tone portamento + volume slide */
-    case 0x6: cell->effect[0] = 7; break;             /* 6xy vibrato + volume slide */
-    case 0x7: cell->effect[0] = 8; break;             /* 7xy tremolo */
-    case 0x8: cell->effect[0] = 0; break;             /* 8xx panning: not played */
-    case 0x9: cell->effect[0] = 10; break;            /* 9xx sample offset */
-    case 0xA: cell->effect[0] = 11; break;            /* Axy volume slide */
-    case 0xB:                                         /* Bxx position jump: global */
-        cell->effect[0] = 0;
+    case 0x0: cell->effect[0] = param ? MODFX_ARPEGGIO : MODFX_NONE; break; /* 0xy arpeggio */
+    case 0x1: cell->effect[0] = MODFX_PORTA_UP; break;
+    case 0x2: cell->effect[0] = MODFX_PORTA_DOWN; break;
+    case 0x3: cell->effect[0] = MODFX_TONE_PORTA; break;
+    case 0x4: cell->effect[0] = MODFX_VIBRATO; break;
+    case 0x5: cell->effect[0] = MODFX_TONE_PORTA_VOLSLIDE; break;
+    case 0x6: cell->effect[0] = MODFX_VIBRATO_VOLSLIDE; break;
+    case 0x7: cell->effect[0] = MODFX_TREMOLO; break;
+    case 0x8: cell->effect[0] = MODFX_NONE; break; /* 8xx panning: not played */
+    case 0x9: cell->effect[0] = MODFX_SAMPLE_OFFSET; break;
+    case 0xA: cell->effect[0] = MODFX_VOLUME_SLIDE; break;
+    case 0xB: /* Bxx position jump: global */
+        cell->effect[0] = MODFX_NONE;
         cell->effectOp[0] = 0;
-        effect_spareJump(spare, 1, param);
+        effect_spareJump(spare, 1, param, 0);
         break;
     case 0xC: /* Cxx set volume, through the volume column */
-        cell->effect[0] = 0;
+        cell->effect[0] = MODFX_NONE;
         cell->effectOp[0] = (uint8_t)(param > 64 ? 64 : param);
         cell->volume = cell->effectOp[0];
         break;
     case 0xD: /* Dxy pattern break to decimal row xy: global */
-        cell->effect[0] = 0;
+        cell->effect[0] = MODFX_NONE;
         cell->effectOp[0] = 0;
-        effect_spareJump(spare, 0, (x * 10 + y > 63) ? 0 : x * 10 + y);
+        effect_spareJump(spare, 0, (x * 10 + y > 63) ? 0 : x * 10 + y, 0);
         break;
     case 0xE: /* Exy extended */
         cell->effectOp[0] = (uint8_t)y;
         switch (x) {
-        case 0x1: cell->effect[0] = 15; break; /* E1x fine portamento up */
-        case 0x2: cell->effect[0] = 16; break; /* E2x fine portamento down */
-        case 0x4: cell->effect[0] = 17; break; /* E4x vibrato waveform */
+        case 0x1: cell->effect[0] = MODFX_FINE_PORTA_UP; break;
+        case 0x2: cell->effect[0] = MODFX_FINE_PORTA_DOWN; break;
+        case 0x4: cell->effect[0] = MODFX_VIBRATO_WAVE; break;
         case 0x5: /* E5x finetune: the sample header's nibble, 8 = -8; the
                      player's rates are indexed by finetune + 8 */
-            cell->effect[0] = 18;
+            cell->effect[0] = MODFX_SET_FINETUNE;
             cell->effectOp[0] = (uint8_t)(y ^ 8);
             break;
-        case 0x7: cell->effect[0] = 20; break; /* E7x tremolo waveform */
-        case 0x8: cell->effect[0] = 21; break; /* E8x coarse panning */
-        case 0x9: cell->effect[0] = 22; break; /* E9x retrigger */
-        case 0xA: cell->effect[0] = 23; break; /* EAx fine volume up */
-        case 0xB: cell->effect[0] = 24; break; /* EBx fine volume down */
-        case 0xC: cell->effect[0] = 25; break; /* ECx note cut */
-        case 0xD: cell->effect[0] = 26; break; /* EDx note delay */
-        case 0x6: /* E6x pattern loop: global */
-        case 0xE: /* EEx pattern delay: global */
-            cell->effect[0] = 0;
-            cell->effectOp[0] = 0;
-            spare->effect[0] = (x == 0x6) ? 19 : 27;
-            spare->effectOp[0] = (uint8_t)y;
-            break;
+        case 0x7: cell->effect[0] = MODFX_TREMOLO_WAVE; break;
+        case 0x8: cell->effect[0] = MODFX_COARSE_PANNING; break;
+        case 0x9: cell->effect[0] = MODFX_RETRIGGER; break;
+        case 0xA: cell->effect[0] = MODFX_FINE_VOLUME_UP; break;
+        case 0xB: cell->effect[0] = MODFX_FINE_VOLUME_DOWN; break;
+        case 0xC: cell->effect[0] = MODFX_NOTE_CUT; break;
+        case 0xD: cell->effect[0] = MODFX_NOTE_DELAY; break;
+        case 0x6: cell->effect[0] = MODFX_PATTERN_LOOP; break;
+        case 0xE: cell->effect[0] = MODFX_PATTERN_DELAY; break;
         default: /* E0x filter, E3x glissando, EFx: nothing */
-            cell->effect[0] = 0;
+            cell->effect[0] = MODFX_NONE;
             cell->effectOp[0] = (uint8_t)param;
             break;
         }
         break;
-    default: cell->effect[0] = 29; break; /* Fxx speed (1..31) or tempo (32..255) */
+    default: cell->effect[0] = MODFX_SPEED_TEMPO; break; /* Fxx speed (1..31) or tempo (32..255) */
+    }
+}
+
+/* A row that delays the pattern (EEx, x > 0) and also breaks or jumps
+ * continues one row further than the break says: while the row repeats,
+ * the tracker has already moved to the break's row and steps past it when
+ * the delay ends. Moves the row in the spare cell on by one. */
+static void modDelayedBreak(const MODFILE_CELL* cells, int fileChannels, MODFILE_CELL* spare)
+{
+    int delays = 0;
+    for (int c = 0; c < fileChannels; c++)
+        if (cells[c].effect[0] == MODFX_PATTERN_DELAY && cells[c].effectOp[0] != 0)
+            delays = 1;
+    if (!delays)
+        return;
+    if (spare->effect[0] == MODFX_PATTERN_BREAK) {
+        spare->effectOp[0]++;
+    } else if (spare->effect[0] == MODFX_POSITION_JUMP) {
+        spare->effect[0] = MODFX_JUMP_TO_ROW;
+        spare->effectOp[1] = 1;
+    } else if (spare->effect[0] == MODFX_JUMP_TO_ROW) {
+        spare->effectOp[1]++;
     }
 }
 
@@ -302,13 +323,14 @@ static int modPatterns(MODFILE* mod, ModReader* r, const ModHeader* h)
                 cell->volume = 255;
                 int note = modPeriodNote(period);
                 if (note < 0) {
-                    fprintf(stderr, "Note not found: %x\n", period);
+                    fprintf(stderr, NOTE_NOT_FOUND_FORMAT, period);
                     result = 1;
                     note = 255;
                 }
                 cell->note = (uint8_t)note;
                 modConvertEffect(cell, spare, b[2] & 0x0F, b[3]);
             }
+            modDelayedBreak(cells, h->fileChannels, spare);
         }
     }
     return result;
@@ -400,6 +422,7 @@ int MODFILE_SetMOD(const char* data, int len, MODFILE* mod)
     mod->numPatterns = h.numPatterns;
     mod->restartPos = 0;
     mod->linearFreq = 0;
+    mod->equalTempered = 0;
     memset(mod->orders, 0, sizeof mod->orders);
     memcpy(mod->orders, h.orders, (size_t)h.songLength);
     mod->instruments = nullptr;
@@ -416,16 +439,16 @@ int MODFILE_SetMOD(const char* data, int len, MODFILE* mod)
         *mod = saved;
         return -2;
     }
-    /* pannings L R R L L R R L ... */
+    /* the Amiga's channel pairs: left, right, right, left, left, right, ... */
     for (int c = 0; c < mod->numChannels; c++) {
         mod->channels[c].voice.enabled = 1;
-        mod->channels[c].defaultPanning = ((c - 1) & 2) ? 167 : 86;
+        mod->channels[c].defaultPanning = ((c + 1) & 2) ? MOD_PAN_RIGHT : MOD_PAN_LEFT;
     }
     mod->initSpeed = 6;
     mod->initBpm = 125;
     mod->initGlobalVolume = 64;
     mod->s3mUnsignedSamples = 0;
-    mod->formatId = 1;
+    mod->formatId = MODFILE_FORMAT_MOD;
     return result;
 }
 

@@ -4,8 +4,8 @@
  * Reads a 31-instrument module with a channel signature at offset 1080
  * ("M.K.", "8CHN", "32CH", ...) or, when no known signature is there, an old
  * 15-instrument, 4-channel one. Periods become note values through
- * s3m_amiga2st3, the effects become the player's effect numbers (the global
- * ones go to the spare last channel), and the sample data is copied as
+ * s3m_amiga2st3, the effects become the player's effect numbers (jumps and
+ * breaks go to the spare last channel), and the sample data is copied as
  * signed 8-bit. Every read goes through the bounds-checked reader: a file
  * shorter than what it declares keeps empty patterns and samples cut to what
  * is there.
@@ -27,7 +27,8 @@ struct MOD_PERIODNOTE {
  * then 7 off-table periods some trackers wrote. */
 extern const MOD_PERIODNOTE s3m_amiga2st3[115];
 
-/* C-4 rates in Hz for the finetunes -8..7 (index = finetune + 8). */
+/* C-4 rates in Hz for the MOD finetunes -8..7 (index = finetune + 8), an
+ * eighth of a semitone apart: round(8363 * 2^((index - 8) / 96)). */
 extern const int32_t s3m_finetunes[16];
 
 /* Loads a MOD image into mod. 0 on success; 1 on success when some period

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "modplay/effects.h"
 #include "modplay/envelope.h"
 #include "modplay/mixer.h"
 #include "modplay/mod.h"
@@ -40,6 +41,20 @@ const char* const mod_notes[128] = {
     "C-6", "C#6", "D-6", "D#6", "E-6", "F-6", "F#6", "G-6", "G#6", "A-6", "A#6", "B-6", "???", "???", "???", "???",
     "C-7", "C#7", "D-7", "D#7", "E-7", "F-7", "F#7", "G-7", "G#7", "A-7", "A#7", "B-7", "???", "???", "???", "???",
 };
+
+/* Texts (see modplay.h). */
+const char MODFILE_AUTHOR_TEXT[] = "Orvel developers";
+const char MODFILE_COPYRIGHT_TEXT[] = "Copyright the Orvel developers";
+const char MODFILE_NOT_A_MODULE_TEXT[] = "not a module this player reads";
+static const char OUT_OF_MEMORY_TEXT[] = "out of memory";
+static const char DAMAGED_TEXT[] = "damaged or unsupported module";
+
+const char* MODFILE_ResultText(int result)
+{
+    if (result >= 0)
+        return "";
+    return result == -2 ? OUT_OF_MEMORY_TEXT : DAMAGED_TEXT;
+}
 
 /* ---- Loading and release ------------------------------------------------- */
 
@@ -183,7 +198,7 @@ void MODFILE_Start(MODFILE* mod)
         ch->lastInstrument = 0;
         ch->voice.panning = ch->defaultPanning;
         for (int j = 0; j < 2; j++) {
-            ch->fx[j].effect = 255;
+            ch->fx[j].effect = MODFX_UNSET;
             ch->fx[j].op = 255;
             ch->fx[j].vibWave = ch->fx[j].vibPos = 0;
             ch->fx[j].tremWave = ch->fx[j].tremPos = 0;
@@ -338,7 +353,7 @@ void MODFILE_TriggerSFX(MODFILE* mod, MODFILE_INSTRUMENT* instrument, int k, int
     if (!s)
         return;
     ch->noteSample = ch->voice.sample = s;
-    ch->voice.position = 0;
+    ch->voice.position = ch->voice.positionFrac = 0;
     ch->voice.forward = 1;
     ch->instrument = instrument;
     int t = ((note >> 4) * 12 + (note & 15) + s->relativeNote) & 255;

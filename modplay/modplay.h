@@ -39,6 +39,13 @@ enum {
     MODFILE_MAX_CHANNELS = 33 /* channel slots: music channels first, then SFX */
 };
 
+/* Format ids (formatId, and what each loader's GetFormatID returns). */
+enum {
+    MODFILE_FORMAT_MOD = 1,
+    MODFILE_FORMAT_S3M = 2,
+    MODFILE_FORMAT_XM = 3
+};
+
 struct MODFILE;
 
 /* One pattern cell; the cell of channel c in row r of pattern p is
@@ -47,7 +54,7 @@ struct MODFILE_CELL {
     int32_t instrument;  /* 1-based instrument; 0 none (core uses the low byte) */
     uint8_t volume;      /* 0..64 set the channel volume; 255 none; 65..254 ignored */
     uint8_t note;        /* note value; 254 key off; 255 none */
-    uint16_t effect[2];  /* effect number 0..45 (MODPLAY_EffectHandlers); 255 none */
+    uint16_t effect[2];  /* effect number (MODFX_ID, MODPLAY_EffectHandlers); 255 none */
     uint8_t effectOp[2]; /* operand byte of each effect column */
 };
 
@@ -96,12 +103,18 @@ struct MODFILE_INSTRUMENT {
     MODFILE_ENVELOPE panEnvelope;
     MODFILE_ENVELOPE volEnvelope;
     uint16_t fadeout;                /* subtracted from fadeVolume per tick after key off */
+    uint8_t vibType;                 /* auto-vibrato wave: 0 sine, 1 square, 2 ramp down, 3 ramp up */
+    uint8_t vibSweep;                /* ticks for the auto-vibrato to reach its depth; 0 at once */
+    uint8_t vibDepth;                /* auto-vibrato depth 0..15 */
+    uint8_t vibRate;                 /* auto-vibrato position step a tick, 0..63 of 256 */
 };
 
 /* One running envelope of a channel. */
 struct MODFILE_ENVSTATE {
     MODFILE_ENVELOPE* env; /* the envelope followed; set before EnvTrigger */
     int32_t running;       /* 1 while it advances */
+    int32_t fresh;         /* 1 from EnvTrigger until the first EnvProcess, which
+                              keeps the first point's value for the note's first tick */
     int32_t sustained;     /* 1 while the key is held */
     uint8_t point;         /* start point of the current segment */
     uint16_t value;        /* current value 0..64 */
@@ -135,6 +148,12 @@ struct MODFILE_FXSTATE {
     uint8_t fineVolDownMem;    /* last non-zero fine volume down operand */
     uint8_t fineVolUpMem;      /* last non-zero fine volume up operand */
     uint8_t globalVolSlideMem; /* last non-zero global volume slide operand */
+    uint8_t tremorMem;         /* last non-zero tremor operand */
+    uint8_t tremorPos;         /* ticks into the tremor's on and off phases */
+    uint8_t tremorBaseVolume;  /* channel volume when the tremor started, 0..64 */
+    uint8_t xfinePortaUpMem;   /* last non-zero extra fine portamento up operand */
+    uint8_t xfinePortaDownMem; /* last non-zero extra fine portamento down operand */
+    uint8_t offsetMem;         /* last non-zero sample offset operand */
 };
 
 /* The voice: the part of a channel the mixer reads (enabled .. sample). */
@@ -146,6 +165,8 @@ struct MODFILE_VOICE {
     uint8_t envPanning;     /* panning envelope value 0..64, 32 when off */
     uint32_t position;      /* 22.10 frames */
     uint32_t step;          /* 22.10 frames per output frame */
+    uint32_t positionFrac;  /* 22 finer bits below position's (0 when position is set) */
+    uint32_t stepFrac;      /* 22 finer bits below step's */
     uint8_t volume;         /* 0..64 */
     uint8_t envVolume;      /* volume envelope value 0..64, 64 when off */
     MODFILE_SAMPLE* sample; /* the sample being played */
@@ -162,7 +183,12 @@ struct MODFILE_CHANNEL {
     MODFILE_ENVSTATE volEnv;        /* running volume envelope */
     uint8_t defaultPanning;         /* initial panning, 0..255 */
     int32_t basePeriod;             /* period of the current note */
+    uint16_t periodFrac;            /* 16 fraction bits below basePeriod: what an S3M or
+                                       Amiga-style XM note's period has beyond the whole unit */
     int32_t periodOffset;           /* vibrato offset added to basePeriod */
+    int32_t autoVibOffset;          /* the instrument's auto-vibrato, added too */
+    int32_t autoVibPos;             /* auto-vibrato wave position 0..255 */
+    int32_t autoVibTicks;           /* ticks of auto-vibrato since the note started (sweep) */
     uint8_t lastInstrument;         /* last instrument (1-based) that started a note */
     uint8_t playedNote;             /* last note value triggered (not key off) */
     MODFILE_FXSTATE fx[2];          /* the two effect columns */
@@ -177,8 +203,10 @@ struct MODFILE {
     int32_t numInstruments;     /* entries of instruments */
     int32_t numSamples;         /* entries of samples */
     int32_t numPatterns;        /* entries of patterns and patternRows */
-    int32_t restartPos;         /* an XM header's restart position; unused */
+    int32_t restartPos;         /* order position the song continues at after its end */
     int32_t linearFreq;         /* 1 linear periods, else Amiga-style */
+    int32_t equalTempered;      /* 1: Amiga-style notes in equal temperament
+                                   (mod_notetable_equal), 0: the classic table */
     int32_t s3mFlags[6];        /* bits 1..6 of an S3M header's flags, 0/1 each */
     int32_t s3mUnsignedSamples; /* 1 when an S3M file has unsigned samples */
     uint8_t initGlobalVolume;   /* 0..64 at song start */
@@ -211,7 +239,7 @@ struct MODFILE {
     int32_t loopRow;            /* row remembered by the pattern loop */
     int32_t loopCount;          /* remaining pattern loop repetitions */
     int32_t* mixBuffer;         /* 32-bit accumulation, allocated by MODFILE_Start */
-    int32_t formatId;           /* 1 MOD, 2 S3M, 3 XM */
+    int32_t formatId;           /* MODFILE_FORMAT_MOD, _S3M or _XM */
     int32_t playing;            /* 1 between MODFILE_Start and MODFILE_Stop */
     int32_t loaded;             /* 1 after a successful load, 0 after MODFILE_Free */
     uint32_t triggeredChannels; /* bit c: channel c started a note in the last Player call */
@@ -235,6 +263,18 @@ extern const MODFILE_FORMAT mod_formats[4];
 /* Display texts of note values 0..127: "C-0" .. "B-7", "???" for semitones
  * 12..15. */
 extern const char* const mod_notes[128];
+
+/* Texts the loaders and the tools share. */
+extern const char MODFILE_AUTHOR_TEXT[];    /* author text of every loader */
+extern const char MODFILE_COPYRIGHT_TEXT[]; /* copyright text of every loader */
+
+/* A one-line reason, without a line end, for a negative result of
+ * MODFILE_Set or MODFILE_Load: -2 "out of memory", any other negative value
+ * "damaged or unsupported module"; "" for a result of 0 or more. A host that
+ * wants to tell an image that is not a module at all asks MODFILE_Is first
+ * and prints MODFILE_NOT_A_MODULE_TEXT. */
+const char* MODFILE_ResultText(int result);
+extern const char MODFILE_NOT_A_MODULE_TEXT[];
 
 /* ---- Loading and release ------------------------------------------------- */
 

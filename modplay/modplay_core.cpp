@@ -3,8 +3,11 @@
  */
 #include "modplay/modplay_core.h"
 
+#include <climits>
+
 #include "modplay/effects.h"
 #include "modplay/envelope.h"
+#include "modplay/mod.h"
 
 /* ---- Constant tables ------------------------------------------------------
  * Lifetime: whole run; read only. */
@@ -29,6 +32,28 @@ const int32_t mod_notetable[192] = {
     27963, 26395, 24892, 23520, 22148, 20907, 19731, 18620, 17575, 16595, 15680, 14814,
     13981, 13197, 12446, 11760, 11074, 10453, 9865, 9310, 8787, 8297, 7840, 7407,
     6990, 6598, 6223, 5880, 5537, 5226, 4932, 4655, 4393, 4148, 3920, 3703,};
+
+/* Entry n = floor(14317456 * 2^((48 - n) / 12)) for n = 0..191: the period
+ * of note index n in equal temperament times the C-4 rate (entry 48 is
+ * 1712 * 8363, as in mod_notetable). One row per octave. */
+const int32_t mod_notetable_equal[192] = {
+    229079296, 216222063, 204086451, 192631958, 181820357, 171615565, 161983523, 152892087, 144310913, 136211364, 128566407, 121350529,
+    114539648, 108111031, 102043225, 96315979, 90910178, 85807782, 80991761, 76446043, 72155456, 68105682, 64283203, 60675264,
+    57269824, 54055515, 51021612, 48157989, 45455089, 42903891, 40495880, 38223021, 36077728, 34052841, 32141601, 30337632,
+    28634912, 27027757, 25510806, 24078994, 22727544, 21451945, 20247940, 19111510, 18038864, 17026420, 16070800, 15168816,
+    14317456, 13513878, 12755403, 12039497, 11363772, 10725972, 10123970, 9555755, 9019432, 8513210, 8035400, 7584408,
+    7158728, 6756939, 6377701, 6019748, 5681886, 5362986, 5061985, 4777877, 4509716, 4256605, 4017700, 3792204,
+    3579364, 3378469, 3188850, 3009874, 2840943, 2681493, 2530992, 2388938, 2254858, 2128302, 2008850, 1896102,
+    1789682, 1689234, 1594425, 1504937, 1420471, 1340746, 1265496, 1194469, 1127429, 1064151, 1004425, 948051,
+    894841, 844617, 797212, 752468, 710235, 670373, 632748, 597234, 563714, 532075, 502212, 474025,
+    447420, 422308, 398606, 376234, 355117, 335186, 316374, 298617, 281857, 266037, 251106, 237012,
+    223710, 211154, 199303, 188117, 177558, 167593, 158187, 149308, 140928, 133018, 125553, 118506,
+    111855, 105577, 99651, 94058, 88779, 83796, 79093, 74654, 70464, 66509, 62776, 59253,
+    55927, 52788, 49825, 47029, 44389, 41898, 39546, 37327, 35232, 33254, 31388, 29626,
+    27963, 26394, 24912, 23514, 22194, 20949, 19773, 18663, 17616, 16627, 15694, 14813,
+    13981, 13197, 12456, 11757, 11097, 10474, 9886, 9331, 8808, 8313, 7847, 7406,
+    6990, 6598, 6228, 5878, 5548, 5237, 4943, 4665, 4404, 4156, 3923, 3703,
+};
 
 /* Entry i = floor(8363 * 16 * 2^(-i / 768)), i = 0..767: a quarter of the
  * frequency in Hz of linear period i. */
@@ -98,11 +123,38 @@ const int32_t linearperiodtab[768] = {
     68369, 68307, 68245, 68184, 68122, 68061, 67999, 67938, 67877, 67815, 67754, 67693,
     67632, 67571, 67510, 67449, 67388, 67328, 67267, 67206, 67145, 67085, 67024, 66964,};
 
-/* The Amiga-style clock: 14317056 Hz * 65536, so that
- * (AMIGA_CLOCK / (period * mixRate)) >> 6 is the 22.10 step of a period. */
-static const uint64_t AMIGA_CLOCK = 938282582016ull; /* 0xDA76000000 */
+/* The Amiga-style clocks: period p plays at AMIGA_HZ / p Hz (C-4, period
+ * 1712, at about 8363 Hz); a MOD plays at the PAL Amiga's clock, 7093789.2
+ * Hz / 2 for the classic period (a quarter of ours), so C-4 at 8287 Hz. */
+static const uint32_t AMIGA_HZ = 14317056;
+static const uint32_t AMIGA_PAL_HZ = 14187578;
+
+/* Bits of stepFrac below the 22.10 step. */
+static const int STEP_FINE_BITS = 22;
+
+/* Where slides stop (periods; the Amiga-style ones are four times the
+ * classic Amiga period): a MOD between the Amiga's B-3 (113) and C-1 (856),
+ * an S3M at 32767 downwards, an XM between 1 and 31999. */
+enum {
+    MOD_TOP_PERIOD = 4 * 113,
+    MOD_BOTTOM_PERIOD = 4 * 856,
+    S3M_BOTTOM_PERIOD = 32767,
+    XM_TOP_PERIOD = 1,
+    XM_BOTTOM_PERIOD = 31999
+};
+
+/* Notes of the MOD period table (octaves 0..8). */
+enum {
+    MOD_TABLE_NOTES = 108
+};
 
 /* ---- Periods and steps --------------------------------------------------- */
+
+/* The note periods (times the C-4 rate) of the song's Amiga-style notes. */
+static const int32_t* noteTable(const MODFILE* mod)
+{
+    return mod->equalTempered ? mod_notetable_equal : mod_notetable;
+}
 
 int32_t MODFILE_NotePeriod(const MODFILE* mod, int v, int r, int f)
 {
@@ -113,31 +165,89 @@ int32_t MODFILE_NotePeriod(const MODFILE* mod, int v, int r, int f)
     if (n > 191)
         n = 191;
     uint32_t rate = (r != 0) ? (uint32_t)r : 8363u;
-    return (int32_t)((uint32_t)mod_notetable[n] / rate);
+    /* a MOD plays its tracker's own periods (the table its notes were read
+     * from), moved by the finetune's rate and kept whole; others keep the
+     * rest in MODFILE_NotePeriodFrac */
+    if (mod->formatId == MODFILE_FORMAT_MOD && n < MOD_TABLE_NOTES)
+        return (int32_t)(((uint64_t)s3m_amiga2st3[n].period * 4 * 8363 + rate / 2) / rate);
+    return (int32_t)((uint32_t)noteTable(mod)[n] / rate);
 }
+
+/* Output periods below these are held there: an S3M channel at 64 (its
+ * highest pitch), any other at 1, so that the step never vanishes. */
+enum {
+    S3M_TOP_PERIOD = 64,
+    TOP_PERIOD = 1
+};
 
 void MODFILE_UpdateStep(MODFILE* mod, int c)
 {
     MODFILE_CHANNEL* ch = &mod->channels[c];
-    uint32_t p = (uint32_t)(ch->basePeriod + ch->periodOffset);
-    uint32_t rate = (uint32_t)mod->mixRate;
+    int64_t sum = (int64_t)ch->basePeriod + ch->periodOffset + ch->autoVibOffset;
+    int top = mod->formatId == MODFILE_FORMAT_S3M ? S3M_TOP_PERIOD : TOP_PERIOD;
+    uint32_t p = (uint32_t)(sum < top ? top : sum > INT32_MAX ? INT32_MAX : sum);
+    uint64_t rate = (uint64_t)mod->mixRate;
     if (mod->mixRate <= 0) {
-        ch->voice.step = 0;
+        ch->voice.step = ch->voice.stepFrac = 0;
         return;
     }
+    /* the step in 32.32 fixed point: Hz * 2^32 / mixRate */
+    uint64_t step;
     if (mod->linearFreq == 1) {
+        /* linear period p plays at 4 * linearperiodtab[p % 768] / 2^(p / 768) Hz */
         uint32_t shift = p / 768;
-        ch->voice.step = (shift >= 32) ? 0 : (((uint32_t)linearperiodtab[p % 768] >> shift) << 12) / rate;
-    } else if (p == 0) {
-        ch->voice.step = 0;
+        uint64_t quarterHz = (uint64_t)linearperiodtab[p % 768];
+        step = shift > 34 ? (quarterHz << 34 >> shift) / rate : (quarterHz << (34 - shift)) / rate;
     } else {
-        ch->voice.step = (uint32_t)(AMIGA_CLOCK / ((uint64_t)p * rate)) >> 6;
+        /* the period with its 16 fraction bits (those of a note's period) */
+        uint64_t p16 = ((uint64_t)p << 16) + (sum == (int64_t)p ? ch->periodFrac : 0);
+        uint64_t hz = mod->formatId == MODFILE_FORMAT_MOD ? AMIGA_PAL_HZ : AMIGA_HZ;
+        step = ((hz << 32) / rate << 16) / p16;
     }
+    if (step >> 54)
+        step = ((uint64_t)1 << 54) - 1; /* 22 whole bits at most */
+    ch->voice.step = (uint32_t)(step >> STEP_FINE_BITS);
+    ch->voice.stepFrac = (uint32_t)step & ((1u << STEP_FINE_BITS) - 1);
+}
+
+void MODFILE_SlidePeriod(MODFILE* mod, int c, int32_t delta)
+{
+    MODFILE_CHANNEL* ch = &mod->channels[c];
+    int32_t old = ch->basePeriod;
+    int32_t p = old + delta;
+    if (mod->formatId == MODFILE_FORMAT_MOD) {
+        /* the Amiga's range, B-3 to C-1; a note already outside it stays */
+        int32_t lo = old < MOD_TOP_PERIOD ? old : MOD_TOP_PERIOD;
+        int32_t hi = old > MOD_BOTTOM_PERIOD ? old : MOD_BOTTOM_PERIOD;
+        p = p < lo ? lo : p > hi ? hi : p;
+    } else if (mod->formatId == MODFILE_FORMAT_S3M) {
+        /* the output holds at the top (MODFILE_UpdateStep); a slide on past
+         * period 0 cuts the note */
+        if (p > S3M_BOTTOM_PERIOD)
+            p = S3M_BOTTOM_PERIOD;
+        if (p <= 0)
+            ch->voice.active = 0;
+    } else {
+        p = p < XM_TOP_PERIOD ? XM_TOP_PERIOD : p > XM_BOTTOM_PERIOD ? XM_BOTTOM_PERIOD : p;
+    }
+    MODFILE_SetPeriod(mod, c, p);
+}
+
+uint16_t MODFILE_NotePeriodFrac(const MODFILE* mod, int v, int r)
+{
+    if (mod->linearFreq == 1 || mod->formatId == MODFILE_FORMAT_MOD)
+        return 0;
+    int n = (v & 15) + 12 * ((v >> 4) & 15);
+    if (n > 191)
+        n = 191;
+    uint32_t rate = (r != 0) ? (uint32_t)r : 8363u;
+    return (uint16_t)((((uint64_t)((uint32_t)noteTable(mod)[n] % rate)) << 16) / rate);
 }
 
 void MODFILE_SetNote(MODFILE* mod, int c, int v, int r, int f)
 {
     mod->channels[c].basePeriod = MODFILE_NotePeriod(mod, v, r, f);
+    mod->channels[c].periodFrac = MODFILE_NotePeriodFrac(mod, v, r);
     MODFILE_UpdateStep(mod, c);
 }
 
@@ -193,6 +303,21 @@ static int transposedNote(const MODFILE_SAMPLE* s, int note)
     return (((t / 12) << 4) | (t % 12)) & 255;
 }
 
+/* Restarts the instrument's envelopes, fade-out and auto-vibrato on channel
+ * c (what an instrument number does to a channel). */
+static void restartInstrument(MODFILE_CHANNEL* ch)
+{
+    ch->volEnv.env = &ch->instrument->volEnvelope;
+    EnvTrigger(&ch->volEnv);
+    ch->panEnv.env = &ch->instrument->panEnvelope;
+    EnvTrigger(&ch->panEnv);
+    ch->fadeVolume = 0x8000;
+    ch->fadeStep = 0;
+    ch->autoVibPos = 0;
+    ch->autoVibTicks = 0;
+    ch->autoVibOffset = 0;
+}
+
 int MODFILE_TriggerNote(MODFILE* mod, int c, int note, int instr, int vol)
 {
     MODFILE_CHANNEL* ch = &mod->channels[c];
@@ -200,18 +325,23 @@ int MODFILE_TriggerNote(MODFILE* mod, int c, int note, int instr, int vol)
 
     if (instr - 1 >= mod->numInstruments)
         return 0;
-    if (instr != 0 && !mod->instruments[instr - 1].noteSample[note])
-        return 0;
+    /* the sample the named instrument has for the note; without a note (or
+     * with key off), for the channel's last note */
+    MODFILE_SAMPLE* named = nullptr;
+    if (instr != 0) {
+        named = mod->instruments[instr - 1].noteSample[note < 254 ? note : ch->playedNote];
+        if (!named)
+            return 0;
+    }
 
     if (instr != 255 && note < 254) {
-        ch->voice.position = 0;
+        ch->voice.position = ch->voice.positionFrac = 0;
         ch->voice.forward = 1;
         if (instr != 0) {
             ch->lastInstrument = (uint8_t)instr;
             ch->instrument = &mod->instruments[instr - 1];
-            MODFILE_SAMPLE* s = ch->instrument->noteSample[note];
-            ch->noteSample = s;
-            ch->voice.sample = s;
+            ch->noteSample = named;
+            ch->voice.sample = named;
             ch->voice.active = 1;
             result = 1;
         }
@@ -236,60 +366,101 @@ int MODFILE_TriggerNote(MODFILE* mod, int c, int note, int instr, int vol)
             ch->voice.sample = s;
             ch->voice.active = 1;
             ch->voice.forward = 1;
-            int m = ch->instrument->noteMap[transposedNote(s, note)];
-            ch->basePeriod = MODFILE_NotePeriod(mod, m, s->c4Rate, s->finetune);
+            ch->basePeriod = MODFILE_SamplePeriod(mod, ch->instrument, s, note, s->c4Rate, s->finetune);
+            ch->periodFrac = MODFILE_NotePeriodFrac(mod, ch->instrument->noteMap[transposedNote(s, note)], s->c4Rate);
             MODFILE_UpdateStep(mod, c);
             result = 1;
         }
     }
 
+    /* an instrument number gives the sample's volume and panning (a sample
+     * without its own panning keeps the channel's) and restarts the
+     * envelopes; without a note the playing sample goes on */
     if (instr >= 1 && instr <= 254) {
-        ch->voice.panning = ch->defaultPanning;
         ch->lastInstrument = (uint8_t)instr;
         ch->instrument = &mod->instruments[instr - 1];
+        MODFILE_SAMPLE* s = note < 254 ? ch->noteSample : named;
         ch->voice.volume = 64;
-        if (ch->noteSample) {
-            MODFILE_SAMPLE* s = ch->noteSample;
+        if (s) {
             ch->voice.volume = s->volume;
-            ch->voice.active = 1;
+            if (note < 254)
+                ch->voice.active = 1;
             if (s->panning == 64)
                 ch->voice.panning = 255;
             else if (s->panning < 64)
                 ch->voice.panning = (uint8_t)(4 * s->panning);
             result = 1;
         }
-        ch->volEnv.env = &ch->instrument->volEnvelope;
-        EnvTrigger(&ch->volEnv);
-        ch->panEnv.env = &ch->instrument->panEnvelope;
-        EnvTrigger(&ch->panEnv);
-        ch->fadeVolume = 0x8000;
-        ch->fadeStep = 0;
+        restartInstrument(ch);
     }
 
     if (vol <= 64)
         ch->voice.volume = (uint8_t)vol;
 
     /* key off; a voice revived by an effect may sound without an instrument */
-    if (note == 254 && ch->voice.active && ch->instrument) {
-        if (ch->instrument->panEnvelope.enabled)
-            EnvRelease(&ch->panEnv);
-        if (ch->instrument->volEnvelope.enabled)
-            EnvRelease(&ch->volEnv);
-        else
-            ch->voice.active = 0;
-        ch->fadeStep = ch->instrument->fadeout;
-    }
+    if (note == 254 && ch->voice.active && ch->instrument)
+        MODFILE_KeyOff(mod, c, instr >= 1 && instr <= 254);
     return result;
+}
+
+void MODFILE_KeyOff(MODFILE* mod, int c, int withInstrument)
+{
+    MODFILE_CHANNEL* ch = &mod->channels[c];
+    if (!ch->instrument)
+        return;
+    if (ch->instrument->panEnvelope.enabled)
+        EnvRelease(&ch->panEnv);
+    if (ch->instrument->volEnvelope.enabled) {
+        EnvRelease(&ch->volEnv);
+        ch->fadeStep = ch->instrument->fadeout;
+    } else if (mod->formatId != MODFILE_FORMAT_XM) {
+        ch->voice.active = 0;
+    } else if (!withInstrument) {
+        /* an XM note without a volume envelope falls silent but goes on, so
+         * that a later volume brings it back; an instrument number in the
+         * key off's own cell has already given the volume back */
+        ch->voice.volume = 0;
+    }
+}
+
+void MODFILE_Retrigger(MODFILE* mod, int c)
+{
+    MODFILE_CHANNEL* ch = &mod->channels[c];
+    if (!ch->voice.sample)
+        return;
+    ch->voice.position = ch->voice.positionFrac = 0;
+    ch->voice.forward = 1;
+    ch->voice.active = 1;
+    if (ch->instrument) {
+        /* the envelopes start again on this very tick, which has already
+         * taken its envelope values */
+        restartInstrument(ch);
+        ch->voice.envVolume = EnvProcess(&ch->volEnv) ? (uint8_t)ch->volEnv.value : 64;
+        ch->voice.envPanning = EnvProcess(&ch->panEnv) ? (uint8_t)ch->panEnv.value : 32;
+    }
+    MODFILE_UpdateStep(mod, c);
+}
+
+int32_t MODFILE_SamplePeriod(const MODFILE* mod, const MODFILE_INSTRUMENT* ins, const MODFILE_SAMPLE* s, int note,
+                             int rate, int finetune)
+{
+    return MODFILE_NotePeriod(mod, ins->noteMap[transposedNote(s, note)], rate, finetune);
 }
 
 /* ---- Rows and ticks ------------------------------------------------------ */
 
 void MODFILE_NextOrder(MODFILE* mod)
 {
+    /* past the end the song goes on at its restart position; should only
+     * markers follow that, at position 0 (which the loaders make sure leads
+     * to a pattern) */
+    int wraps = 0;
     do {
         mod->songPos++;
-        if (mod->songPos >= mod->songLength)
-            mod->songPos = 0;
+        if (mod->songPos >= mod->songLength) {
+            int restart = mod->restartPos >= 0 && mod->restartPos < mod->songLength ? mod->restartPos : 0;
+            mod->songPos = wraps++ == 0 ? restart : 0;
+        }
     } while (mod->orders[mod->songPos] > 253);
 }
 
@@ -329,17 +500,23 @@ uint32_t MODFILE_Process(MODFILE* mod)
             uint8_t panning = ch->voice.panning;
             uint8_t volume = ch->voice.volume;
             uint32_t position = ch->voice.position;
+            uint32_t positionFrac = ch->voice.positionFrac;
             int32_t basePeriod = ch->basePeriod;
+            uint16_t periodFrac = ch->periodFrac;
             if (MODFILE_TriggerNote(mod, c, cell->note, cell->instrument & 255, cell->volume) && c < 32)
                 triggered |= 1u << c;
             if (flags & MODFX_KEEP_POSITION) {
                 /* the note may have switched to a shorter sample: stay in it */
                 ch->voice.position = position;
-                if (ch->voice.sample && position > ((uint32_t)ch->voice.sample->length << 10))
+                ch->voice.positionFrac = positionFrac;
+                if (ch->voice.sample && position > ((uint32_t)ch->voice.sample->length << 10)) {
                     ch->voice.position = (uint32_t)ch->voice.sample->length << 10;
+                    ch->voice.positionFrac = 0;
+                }
             }
             if (flags & MODFX_KEEP_PERIOD) {
                 ch->basePeriod = basePeriod;
+                ch->periodFrac = periodFrac;
                 MODFILE_UpdateStep(mod, c);
             }
             if (flags & MODFX_KEEP_PANNING)
@@ -371,6 +548,44 @@ static void channelEnvelopes(MODFILE_CHANNEL* ch)
     ch->fadeVolume = (ch->fadeStep < ch->fadeVolume) ? (uint16_t)(ch->fadeVolume - ch->fadeStep) : 0;
 }
 
+/* The auto-vibrato wave at position pos (0..255), -64..64: 0 a sine that
+ * starts upwards in pitch (downwards in period), 1 a square, 2 a ramp whose
+ * pitch falls, 3 a ramp whose pitch rises. */
+static int autoVibratoWave(int type, int pos)
+{
+    switch (type) {
+    case 1: return pos > 127 ? 64 : -64;
+    case 2: return (((pos >> 1) + 64) & 127) - 64;
+    case 3: return (((0 - (pos >> 1)) + 64) & 127) - 64;
+    default: return -(wavetab[0][pos >> 2] >> 2);
+    }
+}
+
+/* One tick of the instrument's auto-vibrato on channel c: the wave moves on
+ * by the rate, and its depth grows from 0 over `sweep` ticks; the offset, at
+ * most +-depth period units, is added to the period. */
+static void autoVibrato(MODFILE* mod, int c)
+{
+    MODFILE_CHANNEL* ch = &mod->channels[c];
+    const MODFILE_INSTRUMENT* ins = ch->instrument;
+    if (!ins || ins->vibDepth == 0 || !ch->voice.active) {
+        if (ch->autoVibOffset != 0) {
+            ch->autoVibOffset = 0;
+            MODFILE_UpdateStep(mod, c);
+        }
+        return;
+    }
+    /* depth in 8.8 fixed point */
+    int amp = ins->vibDepth << 8;
+    if (ins->vibSweep > 0 && ch->autoVibTicks < ins->vibSweep) {
+        ch->autoVibTicks++;
+        amp = ch->autoVibTicks * ((ins->vibDepth << 8) / ins->vibSweep);
+    }
+    ch->autoVibPos = (ch->autoVibPos + ins->vibRate) & 255;
+    ch->autoVibOffset = (autoVibratoWave(ins->vibType & 3, ch->autoVibPos) * amp) / 16384;
+    MODFILE_UpdateStep(mod, c);
+}
+
 int MODFILE_EffectHandler(MODFILE* mod)
 {
     for (int c = 0; c < mod->numChannels; c++) {
@@ -381,6 +596,7 @@ int MODFILE_EffectHandler(MODFILE* mod)
         for (int j = 0; j < 2; j++)
             if (ch->fx[j].effect <= MODFX_LAST)
                 MODPLAY_EffectHandlers[ch->fx[j].effect].process(mod, c, j);
+        autoVibrato(mod, c);
     }
     /* sound effects have no pattern effects, but their envelopes run */
     for (int c = mod->numChannels; c < mod->numChannels + mod->numSfxChannels; c++)

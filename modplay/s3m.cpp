@@ -13,11 +13,6 @@
 #include "modplay/effects.h"
 #include "modplay/modreader.h"
 
-/* ---- Module state ---------------------------------------------------------
- * Lifetime: from one S3M load to the next. */
-
-uint8_t remapChannels[32]; /* file channel -> record channel 0..31; 255 disabled */
-
 enum {
     S3M_MIN_FILE = 48,          /* shortest image the detector looks at */
     S3M_HEADER = 96,            /* fixed header: the order list follows */
@@ -32,7 +27,10 @@ enum {
      * at most 6 bytes and an end byte each; a row that never ends is cut
      * there */
     S3M_MAX_PACKED = S3M_ROWS * (S3M_CHANNELS * 6 + 1),
-    S3M_MAX_FRAMES = (1 << 21) - 1 /* longest sample kept: positions are 22.10 in 32 bits */
+    S3M_MAX_FRAMES = (1 << 21) - 1, /* longest sample kept: positions are 22.10 in 32 bits */
+    S3M_PANNING_TABLE = 252,       /* byte 53 when the default panning table is there */
+    S3M_PAN_LEFT = 86,             /* panning (0..255) of a left channel without a table entry */
+    S3M_PAN_RIGHT = 167            /* and of a right one */
 };
 
 static const char S3M_TAG[] = "SCRM";
@@ -40,11 +38,11 @@ static const char S3M_SAMPLE_TAG[] = "SCRS";
 
 /* ---- Descriptors ---------------------------------------------------------- */
 
-int MODFILE_S3MGetFormatID(void) { return 2; }
+int MODFILE_S3MGetFormatID(void) { return MODFILE_FORMAT_S3M; }
 const char* MODFILE_S3MGetDescription(void) { return "Future Crew Screamtracker 3"; }
-const char* MODFILE_S3MGetAuthor(void) { return "Orvel developers"; }
+const char* MODFILE_S3MGetAuthor(void) { return MODFILE_AUTHOR_TEXT; }
 const char* MODFILE_S3MGetVersion(void) { return "v0.01b"; }
-const char* MODFILE_S3MGetCopyright(void) { return "Copyright the Orvel developers"; }
+const char* MODFILE_S3MGetCopyright(void) { return MODFILE_COPYRIGHT_TEXT; }
 
 int MODFILE_IsS3M(const char* data, int len)
 {
@@ -62,61 +60,61 @@ static void s3mConvertEffect(MODFILE_CELL* cell, MODFILE_CELL* spare, int cmd, i
     int x = param >> 4, y = param & 15;
     cell->effectOp[0] = (uint8_t)param;
     switch (cmd) {
-    case 1: cell->effect[0] = 37; break; /* Axx set speed */
-    case 2:                              /* Bxx jump to order: global */
-        cell->effect[0] = 0;
+    case 1: cell->effect[0] = MODFX_S3M_SPEED; break; /* Axx set speed */
+    case 2: /* Bxx jump to order: global */
+        cell->effect[0] = MODFX_NONE;
         cell->effectOp[0] = 0;
-        effect_spareJump(spare, 1, param);
+        effect_spareJump(spare, 1, param, 1);
         break;
-    case 3: /* Cxx pattern break: global, the row byte as stored */
-        cell->effect[0] = 0;
+    case 3: /* Cxy pattern break to decimal row xy: global */
+        cell->effect[0] = MODFX_NONE;
         cell->effectOp[0] = 0;
-        effect_spareJump(spare, 0, param);
+        effect_spareJump(spare, 0, (x * 10 + y > 63) ? 0 : x * 10 + y, 1);
         break;
-    case 4: cell->effect[0] = 38; break;  /* Dxy volume slide, fine kinds */
-    case 5: cell->effect[0] = 39; break;  /* Exx portamento down, fine kinds */
-    case 6: cell->effect[0] = 40; break;  /* Fxx portamento up, fine kinds */
-    case 7: cell->effect[0] = 4; break;   /* Gxx tone portamento */
-    case 8: cell->effect[0] = 5; break;   /* Hxy vibrato */
-    case 10: cell->effect[0] = 1; break;  /* Jxy arpeggio */
-    case 11: cell->effect[0] = 41; break; /* Kxy vibrato + volume slide */
-    case 12: cell->effect[0] = 42; break; /* Lxy tone portamento + volume slide */
-    case 15: cell->effect[0] = 10; break; /* Oxx sample offset */
-    case 17: cell->effect[0] = 43; break; /* Qxy retrigger + volume change */
-    case 18: cell->effect[0] = 44; break; /* Rxy tremolo */
+    case 4: cell->effect[0] = MODFX_S3M_VOLUME_SLIDE; break; /* Dxy volume slide, fine kinds */
+    case 5: cell->effect[0] = MODFX_S3M_PORTA_DOWN; break; /* Exx portamento down, fine kinds */
+    case 6: cell->effect[0] = MODFX_S3M_PORTA_UP; break; /* Fxx portamento up, fine kinds */
+    case 7: cell->effect[0] = MODFX_TONE_PORTA; break; /* Gxx tone portamento */
+    case 8: cell->effect[0] = MODFX_VIBRATO; break; /* Hxy vibrato */
+    case 10: cell->effect[0] = MODFX_ARPEGGIO; break; /* Jxy arpeggio */
+    case 11: cell->effect[0] = MODFX_S3M_VIBRATO_VOLSLIDE; break; /* Kxy vibrato + volume slide */
+    case 12: cell->effect[0] = MODFX_S3M_TONE_PORTA_VOLSLIDE; break; /* Lxy tone portamento + volume slide */
+    case 15: cell->effect[0] = MODFX_SAMPLE_OFFSET; break; /* Oxx sample offset */
+    case 17: cell->effect[0] = MODFX_S3M_RETRIGGER; break; /* Qxy retrigger + volume change */
+    case 18: cell->effect[0] = MODFX_S3M_TREMOLO; break; /* Rxy tremolo */
     case 19: /* Sxy special */
         cell->effectOp[0] = (uint8_t)y;
         switch (x) {
-        case 0x2: cell->effect[0] = 18; break; /* S2x set finetune */
-        case 0x3: cell->effect[0] = 17; break; /* S3x vibrato waveform */
-        case 0x4: cell->effect[0] = 20; break; /* S4x tremolo waveform */
-        case 0x8: cell->effect[0] = 21; break; /* S8x coarse panning */
-        case 0xC: cell->effect[0] = 25; break; /* SCx note cut */
-        case 0xD: cell->effect[0] = 26; break; /* SDx note delay */
-        case 0xB: /* SBx pattern loop: global */
-        case 0xE: /* SEx pattern delay: global */
-            cell->effect[0] = 0;
-            cell->effectOp[0] = 0;
-            spare->effect[0] = (x == 0xB) ? 19 : 27;
-            spare->effectOp[0] = (uint8_t)y;
-            break;
+        case 0x2: cell->effect[0] = MODFX_SET_FINETUNE; break; /* S2x set finetune */
+        case 0x3: cell->effect[0] = MODFX_VIBRATO_WAVE; break; /* S3x vibrato waveform */
+        case 0x4: cell->effect[0] = MODFX_TREMOLO_WAVE; break; /* S4x tremolo waveform */
+        case 0x8: cell->effect[0] = MODFX_COARSE_PANNING; break; /* S8x coarse panning */
+        case 0xC: cell->effect[0] = MODFX_NOTE_CUT; break; /* SCx note cut */
+        case 0xD: cell->effect[0] = MODFX_NOTE_DELAY; break; /* SDx note delay */
+        case 0xB: cell->effect[0] = MODFX_PATTERN_LOOP; break;  /* SBx pattern loop */
+        case 0xE: cell->effect[0] = MODFX_PATTERN_DELAY; break; /* SEx pattern delay */
         default: /* S0x filter, S1x glissando, SAx stereo control, ...: nothing */
-            cell->effect[0] = 0;
+            cell->effect[0] = MODFX_NONE;
             cell->effectOp[0] = (uint8_t)param;
             break;
         }
         break;
-    case 20: cell->effect[0] = 45; break; /* Txx set tempo */
-    case 22: cell->effect[0] = 33; break; /* Vxx set global volume */
-    default: cell->effect[0] = 0; break;  /* none, I, M, N, P, U, W..Z: nothing */
+    case 20: cell->effect[0] = MODFX_S3M_TEMPO; break; /* Txx set tempo */
+    case 24: /* Xxx set panning, 0x00 left .. 0x80 right (0xA4 surround: the centre) */
+        cell->effect[0] = param <= 0x80 || param == 0xA4 ? MODFX_SET_PANNING : MODFX_NONE;
+        cell->effectOp[0] = (uint8_t)(param == 0xA4 ? 128 : param >= 0x80 ? 255 : 2 * param);
+        break;
+    case 22: cell->effect[0] = MODFX_GLOBAL_VOLUME; break; /* Vxx set global volume */
+    default: cell->effect[0] = MODFX_NONE; break; /* none, I, M, N, P, U, W, Y, Z: nothing */
     }
 }
 
 /* ---- Patterns ------------------------------------------------------------- */
 
-/* Unpacks the 64 rows of pattern p from the window r; stops at the first
- * entry that runs past the window (the rest stays empty). */
-static void s3mDecodePattern(MODFILE* mod, int p, ModReader* r)
+/* Unpacks the 64 rows of pattern p from the window r, placing file channel
+ * i in record channel remap[i] (255: skipped); stops at the first entry that
+ * runs past the window (the rest stays empty). */
+static void s3mDecodePattern(MODFILE* mod, int p, ModReader* r, const uint8_t* remap)
 {
     for (int row = 0; row < S3M_ROWS; row++) {
         MODFILE_CELL* cells = mod->patterns[p] + row * mod->numChannels;
@@ -138,7 +136,7 @@ static void s3mDecodePattern(MODFILE* mod, int p, ModReader* r)
             }
             if (r->error)
                 return;
-            unsigned channel = remapChannels[b & 31];
+            unsigned channel = remap[b & 31];
             if (channel == 255)
                 continue; /* a disabled channel: its bytes are skipped */
             MODFILE_CELL* cell = cells + channel;
@@ -158,7 +156,7 @@ static void s3mDecodePattern(MODFILE* mod, int p, ModReader* r)
 
 /* Allocates every pattern (all bytes 0xFF) and unpacks those the file holds;
  * patterns past filePatterns stay empty. 0, or -2 when out of memory. */
-static int s3mPatterns(MODFILE* mod, ModReader* r, int64_t pointersAt, int filePatterns)
+static int s3mPatterns(MODFILE* mod, ModReader* r, int64_t pointersAt, int filePatterns, const uint8_t* remap)
 {
     mod->patterns = (MODFILE_CELL**)calloc((size_t)mod->numPatterns, sizeof(MODFILE_CELL*));
     mod->patternRows = (int32_t*)calloc((size_t)mod->numPatterns, sizeof(int32_t));
@@ -179,7 +177,7 @@ static int s3mPatterns(MODFILE* mod, ModReader* r, int64_t pointersAt, int fileP
             continue; /* parapointer 0: an empty pattern */
         /* the packed data follows its 2-byte length, which is not trusted */
         ModReader w = mr_window(r, at + 2, S3M_MAX_PACKED);
-        s3mDecodePattern(mod, p, &w);
+        s3mDecodePattern(mod, p, &w, remap);
     }
     return 0;
 }
@@ -334,6 +332,9 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
     unsigned globalVolume = mr_u8(&r);
     unsigned speed = mr_u8(&r);
     unsigned tempo = mr_u8(&r);
+    unsigned masterVolume = mr_u8(&r);
+    mr_u8(&r); /* ultra click removal */
+    unsigned panningTable = mr_u8(&r);
     uint8_t settings[S3M_CHANNELS];
     mr_seek(&r, 64);
     mr_bytes(&r, settings, S3M_CHANNELS);
@@ -343,6 +344,13 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
     int64_t patternPointersAt = instrumentPointersAt + 2 * (int64_t)instrumentCount;
     if (patternPointersAt + 2 * (int64_t)patternCount > len)
         return -1;
+    /* the default panning table follows the parapointers when byte 53 says
+     * so; a channel's entry counts when its bit 5 is set */
+    uint8_t panning[S3M_CHANNELS] = {};
+    if (panningTable == S3M_PANNING_TABLE) {
+        mr_seek(&r, patternPointersAt + 2 * (int64_t)patternCount);
+        mr_bytes(&r, panning, S3M_CHANNELS);
+    }
 
     uint8_t orders[S3M_MAX_ORDERS];
     int songLength = orderCount > S3M_MAX_ORDERS ? S3M_MAX_ORDERS : (int)orderCount;
@@ -393,22 +401,37 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
     for (int k = 0; k < 6; k++)
         mod->s3mFlags[k] = (int32_t)((flags >> (k + 1)) & 1);
     mod->trackerVersion = (uint16_t)(versionHigh << 8 | versionLow);
+    /* Screamtracker itself (tracker 1 in the version's top nibble) and
+     * Imago Orpheus (2) play notes from the classic period table; songs
+     * saved by the later trackers (Impulse Tracker 3, Schism 4, OpenMPT 5
+     * and on) are meant in equal temperament */
+    mod->equalTempered = (versionLow >> 4) >= 3 ? 1 : 0;
     mod->s3mUnsignedSamples = (sampleFormat == 2) ? 1 : 0;
     mod->initGlobalVolume = (uint8_t)(globalVolume > 64 ? 64 : globalVolume);
     /* a song must start with a speed and a tempo the player accepts */
     mod->initSpeed = (uint8_t)(speed == 0 ? 6 : speed);
     mod->initBpm = (uint8_t)(tempo < 32 ? 125 : tempo);
 
+    /* file channel -> record channel; 255 for a disabled channel */
+    uint8_t remap[S3M_CHANNELS];
     mod->numChannels = 0;
     for (int c = 0; c < MODFILE_MAX_CHANNELS; c++)
         mod->channels[c].voice.enabled = 0;
     for (int i = 0; i < S3M_CHANNELS; i++) {
-        remapChannels[i] = 255;
+        remap[i] = 255;
         if (settings[i] < 16) {
             MODFILE_CHANNEL* ch = &mod->channels[mod->numChannels];
-            remapChannels[i] = (uint8_t)mod->numChannels;
+            remap[i] = (uint8_t)mod->numChannels;
             ch->voice.enabled = 1;
-            ch->defaultPanning = settings[i] < 8 ? 86 : 167;
+            /* a mono song (master volume bit 7 clear) plays every channel
+             * in the centre; else the table's position 0..15 counts, or
+             * the left or right side of the channel's setting */
+            if (!(masterVolume & 0x80))
+                ch->defaultPanning = 128;
+            else if (panning[i] & 0x20)
+                ch->defaultPanning = (uint8_t)((panning[i] & 15) * 17);
+            else
+                ch->defaultPanning = settings[i] < 8 ? S3M_PAN_LEFT : S3M_PAN_RIGHT;
             mod->numChannels++;
         }
     }
@@ -431,11 +454,11 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
     mod->patternRows = nullptr;
 
     if (s3mInstruments(mod, &r, instrumentPointersAt) < 0 ||
-        s3mPatterns(mod, &r, patternPointersAt, (int)patternCount) < 0) {
+        s3mPatterns(mod, &r, patternPointersAt, (int)patternCount, remap) < 0) {
         MODFILE_ReleaseSong(mod);
         *mod = saved;
         return -2;
     }
-    mod->formatId = 2;
+    mod->formatId = MODFILE_FORMAT_S3M;
     return 0;
 }

@@ -2,11 +2,14 @@
  * s3m: the Future Crew Screamtracker 3 (S3M) loader.
  *
  * The file's enabled channels (settings below 16) are packed together
- * through remapChannels (the spare last channel that holds the global
- * effects is enabled, like the file's channels), each sample instrument becomes one sample and one
+ * through a channel map made for each load (the spare last channel that
+ * holds the global effects is enabled, like the file's channels) and take
+ * their default panning (their side, the song's panning table, or the
+ * centre in a mono song), each sample instrument becomes one sample and one
  * instrument, the packed patterns are unpacked into 64-row grids and the
- * commands become the player's effect numbers (the global ones go to the
- * spare last channel). Every count, parapointer and length is checked
+ * commands become the player's effect numbers (jumps and breaks go to the
+ * spare last channel). Songs saved by trackers later than Scream Tracker
+ * (tracker id 3 and up) play their notes in equal temperament. Every count, parapointer and length is checked
  * against the image before it is trusted: tables that run past the file are
  * refused, parapointers past it give empty instruments and patterns, sample
  * data is cut where the file ends, and once the samples taken so far add up
@@ -19,10 +22,6 @@
 #include <cstdint>
 
 #include "modplay/modplay.h"
-
-/* File channel (0..31) -> record channel of the last S3M load; 255 for a
- * disabled channel. Lifetime: until the next S3M load. */
-extern uint8_t remapChannels[32];
 
 /* Loads an S3M image into mod. 0 on success; -1 when data or mod is null,
  * len < 48, "SCRM" is missing at offset 44, the file type is not 16, the

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "modplay/effects.h"
 #include "modplay/modreader.h"
 
 /* ---- Constant tables ------------------------------------------------------
@@ -47,11 +48,11 @@ static const char XM_TAG[] = "Extended Module: ";
 
 /* ---- Descriptors ---------------------------------------------------------- */
 
-int MODFILE_XMGetFormatID(void) { return 3; }
+int MODFILE_XMGetFormatID(void) { return MODFILE_FORMAT_XM; }
 const char* MODFILE_XMGetDescription(void) { return "Triton FastTracker II Extended Module"; }
-const char* MODFILE_XMGetAuthor(void) { return "Orvel developers"; }
+const char* MODFILE_XMGetAuthor(void) { return MODFILE_AUTHOR_TEXT; }
 const char* MODFILE_XMGetVersion(void) { return "v0.01b"; }
-const char* MODFILE_XMGetCopyright(void) { return "Copyright the Orvel developers"; }
+const char* MODFILE_XMGetCopyright(void) { return MODFILE_COPYRIGHT_TEXT; }
 
 int MODFILE_IsXM(const char* data, int len)
 {
@@ -74,66 +75,63 @@ void convertXMEffects(MODFILE* mod, int pattern, int row, int type, int param, u
     int x = param >> 4, y = param & 15;
     *effectOp = (uint8_t)param;
     switch (type) {
-    case 0x0: *effect = param ? 1 : 0; break; /* 0xy arpeggio */
-    case 0x1: *effect = 31; break;            /* 1xx portamento up */
-    case 0x2: *effect = 32; break;            /* 2xx portamento down */
-    case 0x3: *effect = 4; break;             /* 3xx tone portamento */
-    case 0x4: *effect = 5; break;             /* 4xy vibrato */
-    case 0x5: *effect = 6; break;             /* 5xy tone portamento + volume slide */
-    case 0x6: *effect = 7; break;             /* 6xy vibrato + volume slide */
-    case 0x7: *effect = 8; break;             /* 7xy tremolo */
-    case 0x8: *effect = 9; break;             /* 8xx set panning */
-    case 0x9: *effect = 10; break;            /* 9xx sample offset */
-    case 0xA: *effect = 36; break;            /* Axy volume slide */
-    case 0xB:                                 /* Bxx position jump: global */
-        if (spare) {
-            spare->effect[0] = 12;
-            spare->effectOp[0] = (uint8_t)param;
-        }
+    case 0x0: *effect = param ? MODFX_ARPEGGIO : MODFX_NONE; break; /* 0xy arpeggio */
+    case 0x1: *effect = MODFX_XM_PORTA_UP; break; /* 1xx portamento up */
+    case 0x2: *effect = MODFX_XM_PORTA_DOWN; break; /* 2xx portamento down */
+    case 0x3: *effect = MODFX_TONE_PORTA; break; /* 3xx tone portamento */
+    case 0x4: *effect = MODFX_VIBRATO; break; /* 4xy vibrato */
+    case 0x5: *effect = MODFX_XM_TONE_PORTA_VOLSLIDE; break; /* 5xy tone portamento + volume slide */
+    case 0x6: *effect = MODFX_XM_VIBRATO_VOLSLIDE; break; /* 6xy vibrato + volume slide */
+    case 0x7: *effect = MODFX_TREMOLO; break; /* 7xy tremolo */
+    case 0x8: *effect = MODFX_SET_PANNING; break; /* 8xx set panning */
+    case 0x9: *effect = MODFX_SAMPLE_OFFSET; break; /* 9xx sample offset */
+    case 0xA: *effect = MODFX_XM_VOLUME_SLIDE; break; /* Axy volume slide */
+    case 0xB: /* Bxx position jump: global */
+        if (spare)
+            effect_spareJump(spare, 1, param, 0);
         break;
     case 0xC: /* Cxx set volume */
-        *effect = 13;
+        *effect = MODFX_SET_VOLUME;
         *effectOp = (uint8_t)(param > 64 ? 64 : param);
         break;
     case 0xD: /* Dxx pattern break, decimal row: global */
-        *effect = 0;
-        if (spare) {
-            spare->effect[0] = 14;
-            spare->effectOp[0] = (uint8_t)(x * 10 + y);
-        }
+        *effect = MODFX_NONE;
+        if (spare)
+            effect_spareJump(spare, 0, x * 10 + y, 0);
         break;
     case 0xE: /* Exy extended */
         switch (x) {
-        case 0x1: *effect = 15; *effectOp = (uint8_t)y; break; /* E1x fine portamento up */
-        case 0x2: *effect = 16; *effectOp = (uint8_t)y; break; /* E2x fine portamento down */
-        case 0x4: *effect = 17; *effectOp = (uint8_t)y; break; /* E4x vibrato waveform */
-        case 0x5: *effect = 18; *effectOp = (uint8_t)y; break; /* E5x set finetune */
-        case 0x7: *effect = 20; *effectOp = (uint8_t)y; break; /* E7x tremolo waveform */
-        case 0x8: *effect = 21; *effectOp = (uint8_t)y; break; /* E8x coarse panning */
-        case 0x9: *effect = 22; *effectOp = (uint8_t)y; break; /* E9x retrigger */
-        case 0xA: *effect = 23; *effectOp = (uint8_t)y; break; /* EAx fine volume up */
-        case 0xB: *effect = 24; *effectOp = (uint8_t)y; break; /* EBx fine volume down */
-        case 0xC: *effect = 25; *effectOp = (uint8_t)y; break; /* ECx note cut */
-        case 0xD: *effect = 26; *effectOp = (uint8_t)y; break; /* EDx note delay */
-        case 0x6:                                              /* E6x pattern loop: global */
-        case 0xE:                                              /* EEx pattern delay: global */
-            *effect = 0;
-            *effectOp = 0;
-            if (spare) {
-                spare->effect[0] = (x == 0x6) ? 19 : 27;
-                spare->effectOp[0] = (uint8_t)y;
-            }
-            break;
+        case 0x1: *effect = MODFX_FINE_PORTA_UP; *effectOp = (uint8_t)y; break; /* E1x fine portamento up */
+        case 0x2: *effect = MODFX_FINE_PORTA_DOWN; *effectOp = (uint8_t)y; break; /* E2x fine portamento down */
+        case 0x4: *effect = MODFX_VIBRATO_WAVE; *effectOp = (uint8_t)y; break; /* E4x vibrato waveform */
+        case 0x5: *effect = MODFX_XM_SET_FINETUNE; *effectOp = (uint8_t)y; break; /* E5x set finetune */
+        case 0x7: *effect = MODFX_TREMOLO_WAVE; *effectOp = (uint8_t)y; break; /* E7x tremolo waveform */
+        case 0x8: *effect = MODFX_COARSE_PANNING; *effectOp = (uint8_t)y; break; /* E8x coarse panning */
+        case 0x9: *effect = MODFX_RETRIGGER; *effectOp = (uint8_t)y; break; /* E9x retrigger */
+        case 0xA: *effect = MODFX_FINE_VOLUME_UP; *effectOp = (uint8_t)y; break; /* EAx fine volume up */
+        case 0xB: *effect = MODFX_FINE_VOLUME_DOWN; *effectOp = (uint8_t)y; break; /* EBx fine volume down */
+        case 0xC: *effect = MODFX_NOTE_CUT; *effectOp = (uint8_t)y; break; /* ECx note cut */
+        case 0xD: *effect = MODFX_NOTE_DELAY; *effectOp = (uint8_t)y; break; /* EDx note delay */
+        case 0x6: *effect = MODFX_PATTERN_LOOP; *effectOp = (uint8_t)y; break; /* E6x pattern loop */
+        case 0xE: *effect = MODFX_PATTERN_DELAY; *effectOp = (uint8_t)y; break; /* EEx pattern delay */
         default: /* E0x filter, E3x glissando, EFx: nothing */
-            *effect = 0;
+            *effect = MODFX_NONE;
             break;
         }
         break;
-    case 0xF: *effect = 29; break;  /* Fxx speed / tempo */
-    case 0x10: *effect = 33; break; /* Gxx set global volume */
-    case 0x11: *effect = 34; break; /* Hxy global volume slide */
-    case 0x19: *effect = 35; break; /* Pxy panning slide */
-    default: *effect = 0; break;    /* I..O and above: nothing */
+    case 0xF: *effect = MODFX_SPEED_TEMPO; break; /* Fxx speed / tempo */
+    case 0x10: *effect = MODFX_GLOBAL_VOLUME; break; /* Gxx set global volume */
+    case 0x11: *effect = MODFX_GLOBAL_VOLUME_SLIDE; break; /* Hxy global volume slide */
+    case 0x14: *effect = MODFX_XM_KEY_OFF; break; /* Kxx key off at tick xx */
+    case 0x15: *effect = MODFX_XM_ENV_POSITION; break; /* Lxx set envelope position */
+    case 0x19: *effect = MODFX_PANNING_SLIDE; break; /* Pxy panning slide */
+    case 0x1B: *effect = MODFX_XM_MULTI_RETRIG; break; /* Rxy multi retrigger */
+    case 0x1D: *effect = MODFX_XM_TREMOR; break; /* Txy tremor */
+    case 0x21: /* X1x, X2x extra fine portamento */
+        *effect = x == 1 ? MODFX_XM_XFINE_PORTA_UP : x == 2 ? MODFX_XM_XFINE_PORTA_DOWN : MODFX_NONE;
+        *effectOp = (uint8_t)y;
+        break;
+    default: *effect = MODFX_NONE; break; /* I, J, M..O, Q, S, U..W, Y, Z: nothing */
     }
 }
 
@@ -151,14 +149,17 @@ static void xmVolumeColumn(MODFILE_CELL* cell, int v)
         if (v == 0x50)
             cell->volume = 64;
         break;
-    case 0x6: cell->effect[0] = 36; cell->effectOp[0] = (uint8_t)y; break;        /* slide down */
-    case 0x7: cell->effect[0] = 36; cell->effectOp[0] = (uint8_t)(y << 4); break; /* slide up */
-    case 0x8: cell->effect[0] = 24; cell->effectOp[0] = (uint8_t)y; break;        /* fine slide down */
-    case 0x9: cell->effect[0] = 23; cell->effectOp[0] = (uint8_t)y; break;        /* fine slide up */
-    case 0xC: cell->effect[0] = 9; cell->effectOp[0] = (uint8_t)(y << 4); break;  /* set panning */
-    case 0xD: cell->effect[0] = 35; cell->effectOp[0] = (uint8_t)y; break;        /* panning slide left */
-    case 0xE: cell->effect[0] = 35; cell->effectOp[0] = (uint8_t)(y << 4); break; /* panning slide right */
-    default: /* 0x00..0x0F, 0xAy vibrato speed, 0xBy vibrato, 0xFy tone portamento: nothing */
+    case 0x6: cell->effect[0] = MODFX_XM_VOLUME_SLIDE; cell->effectOp[0] = (uint8_t)y; break;        /* slide down */
+    case 0x7: cell->effect[0] = MODFX_XM_VOLUME_SLIDE; cell->effectOp[0] = (uint8_t)(y << 4); break; /* slide up */
+    case 0x8: cell->effect[0] = MODFX_FINE_VOLUME_DOWN; cell->effectOp[0] = (uint8_t)y; break;        /* fine slide down */
+    case 0x9: cell->effect[0] = MODFX_FINE_VOLUME_UP; cell->effectOp[0] = (uint8_t)y; break;        /* fine slide up */
+    case 0xC: cell->effect[0] = MODFX_SET_PANNING; cell->effectOp[0] = (uint8_t)(y << 4); break;  /* set panning */
+    case 0xD: cell->effect[0] = MODFX_PANNING_SLIDE; cell->effectOp[0] = (uint8_t)y; break;        /* panning slide left */
+    case 0xE: cell->effect[0] = MODFX_PANNING_SLIDE; cell->effectOp[0] = (uint8_t)(y << 4); break; /* panning slide right */
+    case 0xA: cell->effect[0] = MODFX_XM_VOL_VIBRATO_SPEED; cell->effectOp[0] = (uint8_t)y; break; /* vibrato speed */
+    case 0xB: cell->effect[0] = MODFX_XM_VOL_VIBRATO; cell->effectOp[0] = (uint8_t)y; break; /* vibrato */
+    case 0xF: cell->effect[0] = MODFX_XM_VOL_TONE_PORTA; cell->effectOp[0] = (uint8_t)y; break; /* tone portamento */
+    default: /* 0x00..0x0F: nothing */
         break;
     }
 }
@@ -403,7 +404,11 @@ static int xmInstruments(MODFILE* mod, ModReader* r)
         if (xmEnvelope(r, start, &ins->volEnvelope, 129, 225, 227, 228, 229, 233) < 0 ||
             xmEnvelope(r, start, &ins->panEnvelope, 177, 226, 230, 231, 232, 234) < 0)
             return -2;
-        mr_seek(r, start + 239);
+        mr_seek(r, start + 235);
+        ins->vibType = (uint8_t)(mr_u8(r) & 3);
+        ins->vibSweep = (uint8_t)mr_u8(r);
+        ins->vibDepth = (uint8_t)(mr_u8(r) & 15);
+        ins->vibRate = (uint8_t)(mr_u8(r) & 63);
         ins->fadeout = (uint16_t)mr_u16(r);
 
         /* sample headers, then the data of each sample in order */
@@ -543,12 +548,13 @@ int MODFILE_SetXM(const char* data, int len, MODFILE* mod)
     memcpy(mod->name, data + 17, 20);
     mod->name[20] = 0;
     mod->songLength = (int32_t)songLength;
-    mod->restartPos = (int32_t)restartPos;
+    mod->restartPos = (int32_t)(restartPos < songLength ? restartPos : 0);
     mod->numChannels = (int32_t)fileChannels + 1;
     mod->numPatterns = (int32_t)filePatterns + (missing ? 1 : 0);
     mod->numInstruments = (int32_t)numInstruments;
     mod->numSamples = totalSamples;
     mod->linearFreq = (flags & 1) ? 1 : 0;
+    mod->equalTempered = 0;
     /* a song must start with a speed and a tempo the player accepts */
     mod->initSpeed = (uint8_t)(speed == 0 ? 6 : speed);
     mod->initBpm = (uint8_t)(tempo < 32 ? 125 : tempo);
@@ -570,7 +576,7 @@ int MODFILE_SetXM(const char* data, int len, MODFILE* mod)
     }
     mod->initGlobalVolume = 64;
     mod->s3mUnsignedSamples = 0;
-    mod->formatId = 3;
+    mod->formatId = MODFILE_FORMAT_XM;
     for (int c = 0; c < mod->numChannels; c++) {
         mod->channels[c].voice.enabled = 1;
         mod->channels[c].defaultPanning = 128;

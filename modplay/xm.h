@@ -3,9 +3,9 @@
  *
  * Reads a whole XM file image held in memory into a MODFILE record: header,
  * order list, patterns with every cell translated into the player's note and
- * effect numbers (global effects moved into the spare last channel), the
- * instruments with their note-to-sample tables and envelopes, and the samples
- * with their delta-coded data decoded.
+ * effect numbers (jumps and breaks moved into the spare last channel), the
+ * instruments with their note-to-sample tables, envelopes and auto-vibrato,
+ * and the samples with their delta-coded data decoded.
  *
  * Every read goes through the bounds-checked reader, and every count, index
  * and size is checked before it is trusted: a damaged file loads as far as it
@@ -35,9 +35,11 @@ int MODFILE_IsXM(const char* data, int len);
 int MODFILE_SetXM(const char* data, int len, MODFILE* mod);
 
 /* Translates one XM effect (type, parameter) of the cell at (pattern, row)
- * into the player's effect number and operand at *effect and *effectOp; the
- * global effects (jump, break, pattern loop, pattern delay) go into the row's
- * spare cell instead. Nothing when either pointer is null; the spare cell is
+ * into the player's effect number and operand at *effect and *effectOp; a
+ * position jump or pattern break goes into the row's spare cell instead,
+ * combined with those of the row's earlier channels (a jump after a break
+ * starts its position at row 0). Pattern loop and delay stay in their
+ * channel's cell. Nothing when either pointer is null; the spare cell is
  * written only when the pattern and row exist. */
 void convertXMEffects(MODFILE* mod, int pattern, int row, int type, int param, uint16_t* effect, uint8_t* effectOp);
 

@@ -34,15 +34,17 @@ TEST(Core, NoteC4PlaysAt8363HzInBothPeriodSystems)
     EXPECT_EQ(mod.channels[0].basePeriod, 4608 - 63);
     MODFILE_SetNote(&mod, 0, 0xA0, 8363, 0); /* note index 120: period 0 */
     EXPECT_EQ(mod.channels[0].basePeriod, 0);
-    MODFILE_SetPeriod(&mod, 0, -100000); /* far below: the step vanishes */
-    EXPECT_EQ(mod.channels[0].voice.step, 0u);
+    /* a period below 1 plays period 1, the highest pitch, rather than
+     * freezing the voice: 4 * 133687 Hz, in 22.10 at 22050 Hz */
+    MODFILE_SetPeriod(&mod, 0, -100000);
+    EXPECT_EQ(mod.channels[0].voice.step, 24833u);
     MODFILE_SetPeriod(&mod, 0, 4608 + 768); /* an octave lower: half the step */
     EXPECT_EQ(mod.channels[0].voice.step, 194u);
     MODFILE_SetPeriodOfs(&mod, 0, -768);
     EXPECT_EQ(mod.channels[0].voice.step, 388u);
     mod.linearFreq = 0;
-    MODFILE_SetPeriod(&mod, 0, 0);
-    EXPECT_EQ(mod.channels[0].voice.step, 0u);
+    MODFILE_SetPeriod(&mod, 0, 0); /* as period 1: 14317056 Hz */
+    EXPECT_EQ(mod.channels[0].voice.step, 664882u);
     /* semitone nibbles past B in the highest octave read the last table entry */
     EXPECT_EQ(MODFILE_NotePeriod(&mod, 0xFF, 1, 0), 3703);
 }

@@ -84,9 +84,9 @@ TEST(Effects, VibratoSineAndItsContinuationWithVolumeSlide)
     p.toFirstRow();
     V offsets = p.track(13, [&] { return p.ch().periodOffset; });
     /* (15 * sine[pos]) >> 5, position += 4 from tick 1; the peak gives 119 */
-    EXPECT_EQ(offsets, (V{0, 0, 45, 84, 110, 119, /* row 0 */
-                          0, 110, 84, 45, 0, -46, /* row 1: continues from position 20 */
-                          0}));                   /* row 2: the stop clears it */
+    EXPECT_EQ(offsets, (V{0, 0, 45, 84, 110, 119,   /* row 0 */
+                          110, 110, 84, 45, 0, -46, /* row 1: tick 0 holds position 20, then on */
+                          0}));                     /* row 2: the stop clears it */
 }
 
 TEST(Effects, VibratoRestartsOnNotesOnlyForWavesBelowFour)
@@ -101,7 +101,7 @@ TEST(Effects, VibratoRestartsOnNotesOnlyForWavesBelowFour)
     p.toFirstRow();
     p.track(6, [] { return 0; });
     V row1 = p.track(6, [&] { return p.ch().periodOffset; });
-    EXPECT_EQ(row1, (V{0, 119, 104, 89, 74, 59})); /* (15 * (255 - 8 pos)) >> 5, pos += 4 */
+    EXPECT_EQ(row1, (V{0, 0, 15, 30, 45, 60})); /* rising ramp: (15 * 8 pos) >> 5, pos += 4 */
     V row2 = p.track(6, [&] { return p.ch().periodOffset; });
     EXPECT_EQ(row2, row1); /* the note restarted the wave */
     p.track(6, [] { return 0; });
@@ -134,12 +134,12 @@ TEST(Effects, FinePortamentos)
     put(s, 0, 0, "C-4");
     put(s, 1, 0, nullptr, 0, 0, 0xE, 0x13); /* E13: -12 once */
     put(s, 2, 0, nullptr, 0, 0, 0xE, 0x25); /* E25: +20 once */
-    put(s, 3, 0, "C-4", 1, 0, 0xE, 0x13);   /* with a note the note's period wins */
+    put(s, 3, 0, "C-4", 1, 0, 0xE, 0x13);   /* with a note: after it, from 4608 */
     Player p(s);
     p.toFirstRow();
     p.track(6, [] { return 0; });
-    EXPECT_EQ(periods(p, 18), (V{4596, 4596, 4596, 4596, 4596, 4596, 4616, 4616, 4616, 4616, 4616, 4616, 4608, 4608,
-                                 4608, 4608, 4608, 4608}));
+    EXPECT_EQ(periods(p, 18), (V{4596, 4596, 4596, 4596, 4596, 4596, 4616, 4616, 4616, 4616, 4616, 4616, 4596, 4596,
+                                 4596, 4596, 4596, 4596}));
 }
 
 TEST(Effects, TonePortamentoWithVolumeSlideRestartsItsNote)
@@ -180,8 +180,8 @@ TEST(Effects, PanningSetSlideAndCoarse)
     put(s, 0, 0, "C-4", 1, 0, 0x8, 0x40); /* 840 survives the note */
     put(s, 1, 0, nullptr, 0, 0, 0x19, 0x20); /* P20: +2 from tick 1 */
     put(s, 2, 0, nullptr, 0, 0xD3, 0, 0);  /* volume column D3: -3 */
-    put(s, 3, 0, nullptr, 0, 0, 0xE, 0x8F); /* E8F: (16 * 15 + 16) mod 256 = 0 */
-    put(s, 4, 0, nullptr, 0, 0, 0xE, 0x80); /* E80: 16 */
+    put(s, 3, 0, nullptr, 0, 0, 0xE, 0x8F); /* E8F: 16 * 15 = 240, near the right */
+    put(s, 4, 0, nullptr, 0, 0, 0xE, 0x80); /* E80: 0, the left */
     put(s, 5, 0, nullptr, 0, 0xC4, 0, 0);  /* volume column C4: 0x40 */
     put(s, 6, 0, "C-4", 1, 0, 0, 0);       /* an instrument: the sample's panning 32 * 4 */
     Player p(s);
@@ -189,25 +189,32 @@ TEST(Effects, PanningSetSlideAndCoarse)
     EXPECT_EQ(pannings(p, 6), (V{0x40, 0x40, 0x40, 0x40, 0x40, 0x40}));
     EXPECT_EQ(pannings(p, 6), (V{0x40, 0x42, 0x44, 0x46, 0x48, 0x4A}));
     EXPECT_EQ(pannings(p, 6), (V{0x4A, 0x47, 0x44, 0x41, 0x3E, 0x3B}));
-    EXPECT_EQ(pannings(p, 1), (V{0}));
+    EXPECT_EQ(pannings(p, 1), (V{240}));
     p.track(5, [] { return 0; });
-    EXPECT_EQ(pannings(p, 1), (V{16}));
+    EXPECT_EQ(pannings(p, 1), (V{0}));
     p.track(5, [] { return 0; });
     EXPECT_EQ(pannings(p, 1), (V{0x40}));
     p.track(5, [] { return 0; });
     EXPECT_EQ(pannings(p, 1), (V{128}));
 }
 
-TEST(Effects, SampleOffsetMovesThePlayingSampleAndStopsAtItsEnd)
+TEST(Effects, SampleOffsetStartsTheRowsNoteAndStopsAtTheSampleEnd)
 {
+    /* Both independent players (openmpt123 and xmp, MOD, S3M and XM alike;
+     * a sample of three levels, peaks per tick) start a note with 9xx xx *
+     * 256 frames in, take the last offset for 900, and leave a playing
+     * sample where it is when the row has no note. */
     xmw::Song s = mpt::basicSong();
     s.instruments[0].samples[0].loop = xmw::LOOP_NONE;
     put(s, 0, 0, "C-4", 1, 0, 0x9, 0x02); /* 902: frame 512 */
-    put(s, 1, 0, nullptr, 0, 0, 0x9, 0x01); /* 901 without a note moves it too */
-    put(s, 2, 0, "C-4", 1, 0, 0x9, 0xFF); /* past the end: the sample's length */
+    put(s, 1, 0, nullptr, 0, 0, 0x9, 0x01); /* 901 without a note: nothing moves */
+    put(s, 2, 0, "C-4", 1, 0, 0x9, 0x00); /* 900: the last offset, 256 */
+    put(s, 3, 0, "C-4", 1, 0, 0x9, 0xFF); /* past the end: the sample's length */
     Player p(s);
     p.toFirstRow();
     EXPECT_EQ(p.ch().voice.position >> 10, 512u);
+    p.track(6, [] { return 0; });
+    EXPECT_GT(p.ch().voice.position >> 10, 512u + 900); /* a row at 8363 Hz on from 512 */
     p.track(6, [] { return 0; });
     EXPECT_EQ(p.ch().voice.position >> 10, 256u);
     p.track(6, [] { return 0; });
@@ -322,7 +329,7 @@ TEST(Effects, SpeedTempoAndGlobalVolume)
     put(s, 3, 0, nullptr, 0, 0, 0x10, 0x20); /* G20 */
     put(s, 4, 0, nullptr, 0, 0, 0x11, 0x02); /* H02: -2 from tick 1 */
     put(s, 5, 0, nullptr, 0, 0, 0x11, 0x00); /* H00: memory */
-    put(s, 6, 0, nullptr, 0, 0, 0x11, 0x22); /* H22: the low nibble wins */
+    put(s, 6, 0, nullptr, 0, 0, 0x11, 0x22); /* H22: the high nibble wins, +2 */
     put(s, 7, 0, nullptr, 0, 0, 0x11, 0xF0); /* HF0: +15, capped */
     Player p(s);
     p.toFirstRow();
@@ -335,33 +342,22 @@ TEST(Effects, SpeedTempoAndGlobalVolume)
     EXPECT_EQ(p.mod.bpm, 150);
     p.track(3, [] { return 0; });
     V g = p.track(12, [&] { return (int)p.mod.globalVolume; });
-    EXPECT_EQ(g, (V{32, 32, 32, 32, 30, 28, 28, 26, 24, 24, 22, 20}));
-    EXPECT_EQ(p.track(3, [&] { return (int)p.mod.globalVolume; }), (V{20, 35, 50}));
+    EXPECT_EQ(g, (V{32, 32, 32, 32, 30, 28, 28, 26, 24, 24, 26, 28}));
+    EXPECT_EQ(p.track(3, [&] { return (int)p.mod.globalVolume; }), (V{28, 43, 58}));
 }
 
 TEST(Effects, FinetuneChangesTheSampleUntilRestart)
 {
+    /* the MOD and S3M kind (an XM's E5x sets the finetune of its row's note) */
     xmw::Song s = mpt::basicSong(1, false);
-    put(s, 0, 0, "C-4", 1, 0, 0xE, 0x5F); /* E5F */
+    put(s, 0, 0, "C-4");
     Player p(s);
+    p.cell(0, 0, 0).effect[1] = MODFX_SET_FINETUNE;
+    p.cell(0, 0, 0).effectOp[1] = 15;
     p.toFirstRow();
     EXPECT_EQ(p.mod.samples[0].c4Rate, 8757);
     MODFILE_Start(&p.mod);
     EXPECT_EQ(p.mod.samples[0].c4Rate, 8363);
-}
-
-/* The (song position, row) pairs of the rows processed, in order. */
-std::vector<std::pair<int, int>> rowsPlayed(Player& p, int rows)
-{
-    std::vector<std::pair<int, int>> v;
-    while ((int)v.size() < rows) {
-        bool ends = p.mod.tick + 1 >= p.mod.speed + p.mod.patternDelay;
-        int pos = p.mod.songPos, row = p.mod.row;
-        p.tick();
-        if (ends)
-            v.push_back({pos, row});
-    }
-    return v;
 }
 
 xmw::Song rowsSong(int patterns, int rows)
@@ -382,7 +378,7 @@ TEST(Effects, PatternLoopPlaysItsBodyThreeTimes)
     s.patterns[0].at(1, 0) = {0, 0, 0, 0xE, 0x60}; /* E60 */
     s.patterns[0].at(2, 0) = {0, 0, 0, 0xE, 0x62}; /* E62 */
     Player p(s);
-    auto v = rowsPlayed(p, 9);
+    auto v = mpt::rowsPlayed(p, 9);
     std::vector<std::pair<int, int>> want = {{0, 0}, {0, 1}, {0, 2}, {0, 1}, {0, 2}, {0, 1}, {0, 2}, {0, 3}, {0, 4}};
     EXPECT_EQ(v, want);
 }
@@ -393,7 +389,7 @@ TEST(Effects, JumpsAndBreaksIncludingOutOfRangeTargets)
     s.patterns[0].at(1, 0) = {0, 0, 0, 0xB, 0x02}; /* B02 */
     s.patterns[2].at(1, 0) = {0, 0, 0, 0xD, 0x02}; /* D02: next order (0), row 2 */
     Player p(s);
-    auto v = rowsPlayed(p, 6);
+    auto v = mpt::rowsPlayed(p, 6);
     std::vector<std::pair<int, int>> want = {{0, 0}, {0, 1}, {2, 0}, {2, 1}, {0, 2}, {0, 3}};
     EXPECT_EQ(v, want);
 
@@ -401,12 +397,12 @@ TEST(Effects, JumpsAndBreaksIncludingOutOfRangeTargets)
     t.patterns[0].at(0, 0) = {0, 0, 0, 0xB, 0x09}; /* past the song: position 0 */
     t.patterns[0].at(1, 0) = {0, 0, 0, 0xD, 0x99}; /* row 99 of a 4-row pattern: row 0 */
     Player q(t);
-    auto w = rowsPlayed(q, 4);
+    auto w = mpt::rowsPlayed(q, 4);
     std::vector<std::pair<int, int>> want2 = {{0, 0}, {0, 0}, {0, 0}, {0, 0}};
     EXPECT_EQ(w, want2);
     Player r(t);
     r.cell(0, 0, 1).effect[0] = 0; /* only the break is left */
-    auto x = rowsPlayed(r, 3);
+    auto x = mpt::rowsPlayed(r, 3);
     std::vector<std::pair<int, int>> want3 = {{0, 0}, {0, 1}, {1, 0}};
     EXPECT_EQ(x, want3);
 }
@@ -418,7 +414,7 @@ TEST(Effects, PatternLoopBackToARowTheShorterPatternLacks)
     s.patterns[0].at(6, 0) = {0, 0, 0, 0xE, 0x60}; /* loop start at row 6 */
     s.patterns[1].at(1, 0) = {0, 0, 0, 0xE, 0x61}; /* loop back in a 4-row pattern: row 0 */
     Player p(s);
-    auto v = rowsPlayed(p, 12);
+    auto v = mpt::rowsPlayed(p, 12);
     std::vector<std::pair<int, int>> want = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5},
                                              {0, 6}, {0, 7}, {1, 0}, {1, 1}, {1, 0}, {1, 1}};
     EXPECT_EQ(v, want);
@@ -434,7 +430,7 @@ TEST(Effects, JumpWithRowAndJumpOntoAMarker)
     p.cell(0, 0, 1).effectOp[1] = 3;
     p.cell(1, 3, 1).effect[0] = 12; /* jump onto the marker: plays the entry after it */
     p.cell(1, 3, 1).effectOp[0] = 1;
-    auto v = rowsPlayed(p, 3);
+    auto v = mpt::rowsPlayed(p, 3);
     std::vector<std::pair<int, int>> want = {{0, 0}, {2, 3}, {2, 0}};
     EXPECT_EQ(v, want);
 }
@@ -465,16 +461,16 @@ TEST(Effects, S3MVolumeSlidesFineAndEveryTick)
     };
     set(0, 38, 0xF2); /* fine down 2 */
     set(1, 38, 0x2F); /* fine up 2 */
-    set(2, 38, 0x03); /* down 3 every tick, tick 0 too */
+    set(2, 38, 0x03); /* down 3 a tick, from tick 1 (no fast slides) */
     set(3, 38, 0x00); /* memory */
-    set(4, 38, 0x0F); /* not fine: down 15 every tick */
+    set(4, 38, 0x0F); /* not fine: down 15 a tick */
     p.mod.channels[0].voice.volume = 64;
     p.toFirstRow();
-    EXPECT_EQ(volumes(p, 6), (V{64, 64, 64, 64, 64, 64})); /* the note's volume came after the fine slide */
+    EXPECT_EQ(volumes(p, 6), (V{62, 62, 62, 62, 62, 62})); /* after the row's note */
     EXPECT_EQ(volumes(p, 6), (V{64, 64, 64, 64, 64, 64}));
-    EXPECT_EQ(volumes(p, 6), (V{61, 58, 55, 52, 49, 46}));
-    EXPECT_EQ(volumes(p, 6), (V{43, 40, 37, 34, 31, 28}));
-    EXPECT_EQ(volumes(p, 2), (V{13, 0}));
+    EXPECT_EQ(volumes(p, 6), (V{64, 61, 58, 55, 52, 49}));
+    EXPECT_EQ(volumes(p, 6), (V{49, 46, 43, 40, 37, 34}));
+    EXPECT_EQ(volumes(p, 3), (V{34, 19, 4}));
 }
 
 TEST(Effects, S3MPortamentoKindsRetriggerTremoloSpeedAndTempo)
@@ -525,19 +521,19 @@ TEST(Effects, S3MVibratoAndTonePortamentoWithSlides)
 {
     xmw::Song s = mpt::basicSong();
     put(s, 0, 0, "C-4", 1, 0, 0x4, 0x4F);
-    put(s, 2, 0, "D-4", 1, 0, 0x3, 0x00); /* target D-4, the period stays at C-4 */
+    put(s, 2, 0, "D-4", 1, 0, 0x3, 0x01); /* towards D-4, 4 units a tick */
     Player p(s);
     p.cell(0, 1, 0).effect[1] = 41; /* vibrato as set by 44F, volume -1 every tick */
     p.cell(0, 1, 0).effectOp[1] = 0x01;
-    p.cell(0, 3, 0).effect[1] = 42; /* 4 units a tick towards D-4, volume -1 every tick */
+    p.cell(0, 3, 0).effect[1] = 42; /* on at the 3xx's speed, volume -1 a tick */
     p.cell(0, 3, 0).effectOp[1] = 0x01;
     p.toFirstRow();
     p.track(6, [] { return 0; });
-    EXPECT_EQ(p.track(5, [&] { return p.ch().periodOffset; }), (V{0, 110, 84, 45, 0}));
-    EXPECT_EQ(p.ch().voice.volume, 58); /* ticks 0 .. 5 */
+    EXPECT_EQ(p.track(5, [&] { return p.ch().periodOffset; }), (V{110, 110, 84, 45, 0}));
+    EXPECT_EQ(p.ch().voice.volume, 59); /* ticks 1 .. 5 */
     p.track(7, [] { return 0; });
-    EXPECT_EQ(periods(p, 3), (V{4608, 4604, 4600}));
-    EXPECT_EQ(p.ch().voice.volume, 60); /* ticks 0 .. 3 */
+    EXPECT_EQ(periods(p, 3), (V{4588, 4584, 4580}));
+    EXPECT_EQ(p.ch().voice.volume, 61); /* ticks 1 .. 3 */
 }
 
 TEST(Effects, EveryEffectNumberHasThreeHandlersAndTheTableEnds)
@@ -548,11 +544,11 @@ TEST(Effects, EveryEffectNumberHasThreeHandlersAndTheTableEnds)
         EXPECT_NE(MODPLAY_EffectHandlers[e].stop, nullptr) << e;
     }
     EXPECT_EQ(MODPLAY_EffectHandlers[MODFX_COUNT].start, nullptr);
-    /* numbers above 45 in a cell do nothing */
+    /* numbers past the table in a cell do nothing */
     xmw::Song s = mpt::basicSong();
     put(s, 0, 0, "C-4");
     Player p(s);
-    p.cell(0, 0, 0).effect[1] = 46;
+    p.cell(0, 0, 0).effect[1] = MODFX_COUNT;
     p.cell(0, 0, 0).effectOp[1] = 9;
     p.cell(0, 1, 0).effect[1] = 28; /* EFx: nothing */
     p.toFirstRow();

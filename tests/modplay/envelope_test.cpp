@@ -39,7 +39,8 @@ TEST(Envelope, FallsLinearlyAndHoldsItsLastValue)
 {
     Env e({{0, 64}, {10, 0}});
     EXPECT_EQ(e.st.value, 64);
-    EXPECT_EQ(e.run(12), (V{58, 52, 45, 39, 32, 26, 20, 13, 7, 0, 0, 0}));
+    /* the first step keeps the first point: a note's first tick plays it */
+    EXPECT_EQ(e.run(12), (V{64, 58, 52, 45, 39, 32, 26, 20, 13, 7, 0, 0}));
 }
 
 TEST(Envelope, OnePointOrDisabledIsNotUsed)
@@ -61,23 +62,23 @@ TEST(Envelope, SustainHoldsUntilRelease)
     EnvRelease(&e.st);
     EXPECT_EQ(e.run(5), (V{48, 64, 32, 0, 0}));
     Env mid({{0, 0}, {2, 64}, {4, 0}}, 1);
-    EXPECT_EQ(mid.run(4), (V{32, 64, 64, 64})); /* arriving at the sustain point gives its value */
+    EXPECT_EQ(mid.run(4), (V{0, 32, 64, 64})); /* arriving at the sustain point gives its value */
 }
 
 TEST(Envelope, LoopsWithOrWithoutTheKeyAndNoneWithoutAStart)
 {
     Env e({{0, 0}, {2, 64}, {4, 0}}, 255, 1, 2);
-    EXPECT_EQ(e.run(7), (V{32, 64, 32, 64, 32, 64, 32}));
+    EXPECT_EQ(e.run(7), (V{0, 32, 64, 32, 64, 32, 64}));
     EnvRelease(&e.st);
-    EXPECT_EQ(e.run(2), (V{64, 32}));
+    EXPECT_EQ(e.run(2), (V{32, 64}));
     Env none({{0, 0}, {2, 64}, {4, 0}}, 255, 255, 2);
-    EXPECT_EQ(none.run(5), (V{32, 64, 32, 0, 0}));
+    EXPECT_EQ(none.run(5), (V{0, 32, 64, 32, 0}));
 }
 
 TEST(Envelope, EqualTicksTakeTheLaterValue)
 {
     Env e({{0, 10}, {0, 50}, {2, 0}});
-    EXPECT_EQ(e.run(4), (V{50, 25, 0, 0}));
+    EXPECT_EQ(e.run(4), (V{10, 50, 25, 0}));
 }
 
 TEST(Envelope, ResetStopsAtTheFirstPoint)
@@ -112,7 +113,7 @@ TEST(Envelope, KeyOffWithAVolumeEnvelopeReleasesAndFades)
     mpt::Player p(envelopeSong(true));
     p.toFirstRow();
     V env = p.track(6, [&] { return (int)p.ch().voice.envVolume; });
-    EXPECT_EQ(env, (V{56, 48, 40, 32, 32, 32})); /* to the sustain point, then held */
+    EXPECT_EQ(env, (V{64, 56, 48, 40, 32, 32})); /* to the sustain point, then held */
     EXPECT_EQ(p.ch().voice.envPanning, 64);
     V fade = p.track(6, [&] { return (int)p.ch().fadeVolume; });
     EXPECT_EQ(fade, (V{0x7000, 0x6000, 0x5000, 0x4000, 0x3000, 0x2000}));
@@ -122,13 +123,19 @@ TEST(Envelope, KeyOffWithAVolumeEnvelopeReleasesAndFades)
     EXPECT_EQ(p.ch().fadeVolume, 0);
 }
 
-TEST(Envelope, KeyOffWithoutAVolumeEnvelopeCutsAtOnce)
+TEST(Envelope, KeyOffWithoutAVolumeEnvelopeSilencesUntilAVolumeComes)
 {
-    mpt::Player p(envelopeSong(false));
+    /* Both independent players (openmpt123, xmp; a square note, peaks per
+     * tick) silence the note at the key off and let a volume column 0x50
+     * two rows later bring it back at full volume: the note went on. */
+    xmw::Song s = envelopeSong(false);
+    s.patterns[0].at(3, 0).volume = 0x50;
+    mpt::Player p(s);
     p.toFirstRow();
     EXPECT_EQ(p.ch().voice.envVolume, 64); /* no envelope: 64 */
-    p.track(6, [] { return 0; });
-    EXPECT_EQ(p.ch().voice.active, 0);
+    V volume = p.track(24, [&] { return (int)p.ch().voice.volume; });
+    EXPECT_EQ(volume, (V{64, 64, 64, 64, 64, 64, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 64, 64, 64, 64, 64}));
+    EXPECT_EQ(p.ch().voice.active, 1);
 }
 
 } // namespace

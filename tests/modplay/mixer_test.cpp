@@ -138,20 +138,24 @@ TEST(Mixer, GainsAndPanning)
     mix_final_1616bit(STEREO16, acc.data(), 1, &v, 64);
     EXPECT_EQ(acc[0], 1 * 256 * 32); /* centre: half the gain each side */
     EXPECT_EQ(acc[1], 1 * 256 * 32);
-    /* 8-bit samples follow the panning envelope */
+    /* the panning envelope swings the panning by the room towards the
+     * nearer side: from the centre to 255 (panning >> 2 = 63 of 64) */
     acc.assign(2, 0);
     v.envPanning = 64;
     mix_final_1616bit(STEREO16, acc.data(), 1, &v, 64);
-    EXPECT_EQ(acc[0], 0);
-    EXPECT_EQ(acc[1], 256 * 64);
-    /* 16-bit samples take only the channel's panning */
+    EXPECT_EQ(acc[0], 256 * 1);
+    EXPECT_EQ(acc[1], 256 * 63);
+    /* 16-bit samples as well; panning 192 with envelope 48 gives 224, seven
+     * eighths to the right, as both independent players play it (a square
+     * with that panning and a flat envelope at 48: peaks 768 / 5376 in
+     * openmpt123, 1024 / 7168 in xmp) */
     acc.assign(2, 0);
     MODFILE_VOICE w = voice(&s16.s, 0);
-    w.envPanning = 64;
-    w.panning = 0;
+    w.envPanning = 48;
+    w.panning = 192;
     mix_final_1616bit(STEREO16, acc.data(), 1, &w, 64);
-    EXPECT_EQ(acc[0], 256 * 64);
-    EXPECT_EQ(acc[1], 0);
+    EXPECT_EQ(acc[0], 256 * 8);
+    EXPECT_EQ(acc[1], 256 * 56);
     /* gain = envVolume * master * volume >> 12 */
     acc.assign(1, 0);
     MODFILE_VOICE q = voice(&s16.s, 0, 32);
@@ -178,7 +182,9 @@ TEST(Mixer, ConversionsAndSilenceInEveryFormat)
     EXPECT_EQ((V{u8[0], u8[1], u8[2], u8[3], u8[4]}), (V{128, 255, 0, 255, 0}));
     uint16_t u16[6];
     copybuf_s32_to_u16(u16, in, 6, 1);
-    EXPECT_EQ((V{u16[0], u16[1], u16[2], u16[5]}), (V{0x8000, 0xFFFF, 0x0000, 0x8000 + 0x246}));
+    /* unsigned 16-bit is the signed value with its sign bit flipped: the
+     * same gain */
+    EXPECT_EQ((V{u16[0], u16[1], u16[2], u16[5]}), (V{0x8000, 0xFFFF, 0x0000, 0x8000 + 0x123}));
     EXPECT_EQ(mix_destbufsize(STEREO16), 4);
     EXPECT_EQ(mix_destbufsize(MONO16), 2);
     EXPECT_EQ(mix_destbufsize(MIX_ON | MIX_STEREO), 2);
@@ -216,8 +222,6 @@ TEST(Mixer, EveryOutputFormatCarriesTheSameNote)
                     int v = bits == 16 ? (int)(int16_t)(out[at] | out[at + 1] << 8) : (int)(int8_t)out[at] * 256;
                     if (!sign)
                         v = bits == 16 ? (int)(uint16_t)(out[at] | out[at + 1] << 8) - 0x8000 : ((int)out[at] - 128) * 256;
-                    if (!sign && bits == 16)
-                        v /= 2; /* unsigned 16-bit has twice the gain */
                     if (channels == 2)
                         v *= 2; /* centre panning halves each side */
                     left.push_back(v);

@@ -14,21 +14,9 @@
 
 namespace {
 
-struct Loaded {
-    MODFILE mod;
-    int result;
-    explicit Loaded(const std::vector<uint8_t>& img)
-    {
-        MODFILE_Init(&mod);
-        result = MODFILE_SetMOD((const char*)img.data(), (int)img.size(), &mod);
-    }
-    ~Loaded()
-    {
-        if (result >= 0)
-            MODFILE_ReleaseSong(&mod);
-    }
-    MODFILE_CELL& cell(int p, int row, int c) { return mod.patterns[p][row * mod.numChannels + c]; }
-    MODFILE_CELL& spare(int p, int row) { return cell(p, row, mod.numChannels - 1); }
+/* Loads through the MOD loader. */
+struct Loaded : mpt::Loaded {
+    explicit Loaded(const std::vector<uint8_t>& img) : mpt::Loaded(img, MODFILE_SetMOD) {}
 };
 
 /* A 4-channel song with one pattern and one looping square sample. */
@@ -53,8 +41,9 @@ TEST(ModLoader, TablesFollowTheirFormulas)
         EXPECT_NEAR(s3m_amiga2st3[n].period, exact, std::max(exact * 0.01, 1.0)) << n;
         EXPECT_EQ(s3m_amiga2st3[n].note, (n / 12) << 4 | n % 12) << n;
     }
+    /* finetunes an eighth of a semitone apart */
     for (int i = 0; i < 16; i++)
-        EXPECT_EQ(s3m_finetunes[i], mod_finetunes[i]) << i;
+        EXPECT_EQ(s3m_finetunes[i], (int32_t)lround(8363.0 * exp2((i - 8) / 96.0))) << i;
 }
 
 TEST(ModLoader, SignaturesGiveChannelsAndNoSignatureFifteenInstruments)
@@ -124,7 +113,8 @@ TEST(ModLoader, HeaderFieldsPanningsAndDescriptors)
     EXPECT_EQ(l.mod.initGlobalVolume, 64);
     EXPECT_EQ(l.mod.linearFreq, 0);
     EXPECT_EQ(l.mod.formatId, 1);
-    const int pan[9] = {167, 86, 86, 167, 167, 86, 86, 167, 167};
+    /* left, right, right, left, as both independent players have it */
+    const int pan[9] = {86, 167, 167, 86, 86, 167, 167, 86, 86};
     for (int c = 0; c < 9; c++) {
         EXPECT_EQ(l.mod.channels[c].defaultPanning, pan[c]) << c;
         EXPECT_EQ(l.mod.channels[c].voice.enabled, 1) << c;
@@ -227,20 +217,21 @@ TEST(ModLoader, SampleHeadersFinetunesLoopsAndData)
     const MODFILE_SAMPLE* sm = l.mod.samples;
     EXPECT_STREQ(sm[0].name, "first sample");
     EXPECT_EQ(sm[0].length, 1000);
-    EXPECT_EQ(sm[0].initC4Rate, 8280);
-    EXPECT_EQ(sm[0].c4Rate, 8280);
+    /* finetune -1: an eighth of a semitone below 8363 Hz */
+    EXPECT_EQ(sm[0].initC4Rate, 8303);
+    EXPECT_EQ(sm[0].c4Rate, 8303);
     EXPECT_EQ(sm[0].loop, 1);
     EXPECT_EQ(sm[0].loopStart, 500);
     EXPECT_EQ(sm[0].loopEnd, 1000);
     EXPECT_EQ(sm[0].panning, 255);
     EXPECT_EQ(sm[0].volume, 64);
     EXPECT_EQ(sm[0].is16Bit | sm[0].pingPong | sm[0].stereo | sm[0].relativeNote | sm[0].finetune, 0);
-    EXPECT_EQ(sm[1].initC4Rate, 7895);
+    EXPECT_EQ(sm[1].initC4Rate, 7894);
     EXPECT_EQ(sm[1].volume, 64);
     EXPECT_EQ(sm[1].loop, 0);
     EXPECT_EQ(sm[1].loopStart, 99);
     EXPECT_EQ(sm[1].loopEnd, 99);
-    EXPECT_EQ(sm[2].initC4Rate, 8757);
+    EXPECT_EQ(sm[2].initC4Rate, 8797);
     EXPECT_EQ(sm[2].loop, 1);
     EXPECT_EQ(sm[2].loopStart, 60);
     EXPECT_EQ(sm[2].loopEnd, 100);
@@ -290,9 +281,9 @@ TEST(ModLoader, EffectsAndTheSpareCell)
     p.at(17, 2) = {0, 0, 0xD, 0x15}; /* D15: row 15 */
     p.at(18, 3) = {0, 0, 0xD, 0x64}; /* row 64 does not exist: 0 */
     p.at(19, 0) = {0, 0, 0xB, 0x03}; /* B03 ... */
-    p.at(19, 2) = {0, 0, 0xD, 0x10}; /* ... then D10 */
+    p.at(19, 2) = {0, 0, 0xD, 0x10}; /* ... then D10: position 3, row 10 */
     p.at(20, 1) = {0, 0, 0xD, 0x10}; /* D10 ... */
-    p.at(20, 3) = {0, 0, 0xB, 0x03}; /* ... then B03 */
+    p.at(20, 3) = {0, 0, 0xB, 0x03}; /* ... then B03: the jump starts at row 0 */
     p.at(21, 1) = {0, 0, 0xB, 0x07};
     p.at(22, 1) = {0, 0, 0xE, 0x62}; /* E62: loop */
     p.at(23, 2) = {0, 0, 0xE, 0xE4}; /* EE4: delay */
@@ -321,52 +312,26 @@ TEST(ModLoader, EffectsAndTheSpareCell)
     EXPECT_EQ(l.spare(0, 17).effect[0], 14);
     EXPECT_EQ(l.spare(0, 17).effectOp[0], 15);
     EXPECT_EQ(l.spare(0, 18).effectOp[0], 0);
-    for (int row : {19, 20}) {
-        EXPECT_EQ(l.spare(0, row).effect[0], 30) << row;
-        EXPECT_EQ(l.spare(0, row).effectOp[0], 3) << row;
-        EXPECT_EQ(l.spare(0, row).effectOp[1], 10) << row;
-    }
+    EXPECT_EQ(l.spare(0, 19).effect[0], MODFX_JUMP_TO_ROW);
+    EXPECT_EQ(l.spare(0, 19).effectOp[0], 3);
+    EXPECT_EQ(l.spare(0, 19).effectOp[1], 10);
+    EXPECT_EQ(l.spare(0, 20).effect[0], MODFX_POSITION_JUMP);
+    EXPECT_EQ(l.spare(0, 20).effectOp[0], 3);
     EXPECT_EQ(l.spare(0, 21).effect[0], 12);
     EXPECT_EQ(l.spare(0, 21).effectOp[0], 7);
     EXPECT_EQ(l.cell(0, 21, 1).effect[0], 0);
-    EXPECT_EQ(l.spare(0, 22).effect[0], 19);
-    EXPECT_EQ(l.spare(0, 22).effectOp[0], 2);
-    EXPECT_EQ(l.cell(0, 22, 1).effect[0], 0);
-    EXPECT_EQ(l.cell(0, 22, 1).effectOp[0], 0);
-    EXPECT_EQ(l.spare(0, 23).effect[0], 27);
-    EXPECT_EQ(l.spare(0, 23).effectOp[0], 4);
+    /* pattern loop and delay stay in their channel, so that a jump or break
+     * in the same row keeps its place in the spare cell */
+    EXPECT_EQ(l.cell(0, 22, 1).effect[0], MODFX_PATTERN_LOOP);
+    EXPECT_EQ(l.cell(0, 22, 1).effectOp[0], 2);
+    EXPECT_EQ(l.cell(0, 23, 2).effect[0], MODFX_PATTERN_DELAY);
+    EXPECT_EQ(l.cell(0, 23, 2).effectOp[0], 4);
     /* E5y sets the same rate as a sample header's finetune nibble y */
     for (int y = 0; y < 16; y++) {
         const MODFILE_CELL& c = l.cell(0, 24 + y, 0);
         EXPECT_EQ(c.effect[0], 18);
-        EXPECT_EQ(mod_finetunes[c.effectOp[0]], s3m_finetunes[(y < 8 ? y : y - 16) + 8]) << y;
+        EXPECT_EQ(c.effectOp[0], (y < 8 ? y : y - 16) + 8) << y;
     }
-}
-
-TEST(ModLoader, JumpAndBreakInOneRowPlayThatPositionAndRow)
-{
-    /* D05 comes before B02 in the row: the song goes to position 2, row 5 */
-    modw::Song s = basicSong();
-    s.orders = {0, 1, 2};
-    s.patterns.resize(3, modw::Pattern(4));
-    s.patterns[0].at(0, 1) = {0, 0, 0xD, 0x05};
-    s.patterns[0].at(0, 2) = {0, 0, 0xB, 0x02};
-    std::vector<uint8_t> img = modw::write(s);
-    MODFILE mod;
-    MODFILE_Init(&mod);
-    ASSERT_EQ(MODFILE_Set((const char*)img.data(), (int)img.size(), &mod), 0);
-    ASSERT_EQ(mod.formatId, 1);
-    mod.musicVolume = 64;
-    MODFILE_Start(&mod);
-    MODFILE_SetFormat(&mod, 22050, 2, 16, 1);
-    std::vector<int16_t> out(441 * 2 * 7);
-    mod.outBuffer = out.data();
-    mod.outBytes = (int)out.size() * 2; /* six ticks of silence, then row 0 */
-    MODFILE_Player(&mod);
-    EXPECT_EQ(mod.songPos, 2);
-    EXPECT_EQ(mod.row, 5);
-    MODFILE_Stop(&mod);
-    MODFILE_Free(&mod);
 }
 
 TEST(ModLoader, NotesPlayAtTheirAmigaPitch)
@@ -387,7 +352,8 @@ TEST(ModLoader, NotesPlayAtTheirAmigaPitch)
     MODFILE_Player(&mod);
     EXPECT_EQ(mod.channels[0].voice.active, 1);
     EXPECT_EQ(mod.channels[0].basePeriod, 1712);
-    EXPECT_EQ(mod.channels[0].voice.step, 388u); /* 8363 Hz in 22.10 */
+    /* the PAL Amiga's C-4 (period 428), 7093789.2 / 856 = 8287 Hz, in 22.10 */
+    EXPECT_EQ(mod.channels[0].voice.step, 384u);
     EXPECT_EQ(mod.channels[1].basePeriod, 856);
     int16_t peak = 0;
     for (int16_t v : out)

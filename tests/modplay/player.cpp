@@ -1,6 +1,9 @@
 #include "tests/modplay/player.h"
 
+#include <cctype>
 #include <cstring>
+
+#include "tests/support/test_support.h"
 
 namespace mpt {
 
@@ -33,8 +36,12 @@ void put(xmw::Song& s, int row, int channel, const char* note, int instrument, i
 }
 
 Player::Player(const xmw::Song& song, int rate, int channels, int bits, int sign)
+    : Player(xmw::write(song), rate, channels, bits, sign)
 {
-    image = xmw::write(song);
+}
+
+Player::Player(std::vector<uint8_t> img, int rate, int channels, int bits, int sign) : image(std::move(img))
+{
     MODFILE_Init(&mod);
     loadResult = MODFILE_Set((const char*)image.data(), (int)image.size(), &mod);
     mod.musicVolume = 64;
@@ -86,6 +93,19 @@ std::vector<int> Player::track(int n, const std::function<int()>& f)
     return v;
 }
 
+std::vector<std::pair<int, int>> rowsPlayed(Player& p, int rows)
+{
+    std::vector<std::pair<int, int>> v;
+    while ((int)v.size() < rows) {
+        bool ends = p.mod.tick + 1 >= p.mod.speed + p.mod.patternDelay;
+        int pos = p.mod.songPos, row = p.mod.row;
+        p.tick();
+        if (ends)
+            v.push_back({pos, row});
+    }
+    return v;
+}
+
 std::vector<int16_t> samples16(const std::vector<uint8_t>& bytes)
 {
     std::vector<int16_t> s(bytes.size() / 2);
@@ -97,6 +117,19 @@ std::vector<int16_t> renderSong(const xmw::Song& song, int frames)
 {
     Player p(song);
     return samples16(p.render(frames));
+}
+
+std::vector<std::string> realSongs(const std::string& dir)
+{
+    std::vector<std::string> songs;
+    for (const std::string& f : ts::filesUnder(dir)) {
+        std::string lower = f;
+        for (char& ch : lower)
+            ch = (char)tolower((unsigned char)ch);
+        if (ts::endsWith(lower, ".xm") || ts::endsWith(lower, ".mod") || ts::endsWith(lower, ".s3m"))
+            songs.push_back(f);
+    }
+    return songs;
 }
 
 } // namespace mpt

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "modplay/modplay.h"
@@ -29,6 +30,8 @@ struct Player {
     int loadResult = -1;
 
     explicit Player(const xmw::Song& song, int rate = 22050, int channels = 2, int bits = 16, int sign = 1);
+    /* Any module image (MOD, S3M or XM), loaded through the format table. */
+    explicit Player(std::vector<uint8_t> image, int rate = 22050, int channels = 2, int bits = 16, int sign = 1);
     ~Player();
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
@@ -48,11 +51,19 @@ struct Player {
     std::vector<int> track(int n, const std::function<int()>& f);
 };
 
+/* The (song position, row) pairs of the next `rows` rows the player
+ * processes, in order (rendering tick by tick). */
+std::vector<std::pair<int, int>> rowsPlayed(Player& p, int rows);
+
 /* 16-bit signed samples of a byte buffer. */
 std::vector<int16_t> samples16(const std::vector<uint8_t>& bytes);
 
 /* The whole song rendered for `frames` frames of 16-bit stereo. */
 std::vector<int16_t> renderSong(const xmw::Song& song, int frames);
+
+/* Every .xm, .mod and .s3m file (any case) under dir, sorted; none when dir
+ * is missing (scripts/get-test-modules fetches the real songs into it). */
+std::vector<std::string> realSongs(const std::string& dir);
 
 } // namespace mpt
 

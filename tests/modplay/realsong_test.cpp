@@ -11,50 +11,19 @@
 #include <string>
 
 #include "tests/modplay/player.h"
+#include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> realSongs()
-{
-    std::vector<std::string> v;
-    std::error_code ec;
-    if (!fs::is_directory(ORVEL_TEST_MODULES, ec))
-        return v;
-    for (auto& e : fs::recursive_directory_iterator(ORVEL_TEST_MODULES, ec)) {
-        std::string ext = e.path().extension().string();
-        for (char& ch : ext)
-            ch = (char)tolower(ch);
-        if (e.is_regular_file() && (ext == ".xm" || ext == ".mod" || ext == ".s3m"))
-            v.push_back(e.path().string());
-    }
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
 #define NEED_SONGS(list)                                                                                              \
     if ((list).empty())                                                                                               \
     GTEST_SKIP() << "no songs in " ORVEL_TEST_MODULES " (make test fetches them with scripts/get-test-modules)"
 
-/* Output of a command, or "" when it cannot run. */
-std::string run(const std::string& cmd)
-{
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
 TEST(RealSongs, LoadAndPlayTwentySecondsThatAreNotSilent)
 {
-    std::vector<std::string> songs = realSongs();
+    std::vector<std::string> songs = mpt::realSongs(ORVEL_TEST_MODULES);
     NEED_SONGS(songs);
     for (const std::string& path : songs) {
         SCOPED_TRACE(path);
@@ -94,17 +63,17 @@ const std::map<std::string, std::string> knownDifferences = {};
 
 TEST(RealSongs, OnePassLastsAsLongAsOpenMPTSays)
 {
-    std::vector<std::string> songs = realSongs();
+    std::vector<std::string> songs = mpt::realSongs(ORVEL_TEST_MODULES);
     NEED_SONGS(songs);
-    if (run("command -v openmpt123").empty())
+    if (ts::run("command -v openmpt123").empty())
         GTEST_SKIP() << "openmpt123 is not installed (scripts/install-deps installs it)";
     for (const std::string& path : songs) {
         SCOPED_TRACE(path);
-        std::string info = run(std::string(ORVEL_MODPLAY_TOOL) + " '" + path + "' --info");
+        std::string info = ts::run(std::string(ORVEL_MODPLAY_TOOL) + " '" + path + "' --info");
         size_t at = info.find("duration_ms: ");
         ASSERT_NE(at, std::string::npos) << info;
         double ours = atof(info.c_str() + at + 13) / 1000.0;
-        std::string ref = run("openmpt123 --info --subsong 0 '" + path + "' 2>&1");
+        std::string ref = ts::run("openmpt123 --info --subsong 0 '" + path + "' 2>&1");
         size_t d = ref.find("Duration...: ");
         ASSERT_NE(d, std::string::npos) << ref;
         int minutes = 0;

@@ -5,27 +5,17 @@
 #include <cstring>
 #include <random>
 
+#include "modplay/effects.h"
 #include "modplay/s3m.h"
 #include "tests/modplay/s3mwriter.h"
 #include "tests/modplay/songcheck.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
-struct Loaded {
-    MODFILE mod;
-    int result;
-    explicit Loaded(const std::vector<uint8_t>& img)
-    {
-        MODFILE_Init(&mod);
-        result = MODFILE_SetS3M((const char*)img.data(), (int)img.size(), &mod);
-    }
-    ~Loaded()
-    {
-        if (result >= 0)
-            MODFILE_ReleaseSong(&mod);
-    }
-    MODFILE_CELL& cell(int p, int row, int c) { return mod.patterns[p][row * mod.numChannels + c]; }
-    MODFILE_CELL& spare(int p, int row) { return cell(p, row, mod.numChannels - 1); }
+/* Loads through the S3M loader. */
+struct Loaded : mpt::Loaded {
+    explicit Loaded(const std::vector<uint8_t>& img) : mpt::Loaded(img, MODFILE_SetS3M) {}
 };
 
 /* Four channels (settings 0, 8, 1, 9), one pattern, one square sample. */
@@ -34,12 +24,6 @@ s3mw::Song basicSong()
     s3mw::Song s;
     s.instruments.push_back(s3mw::squareInstrument(1000));
     return s;
-}
-
-void put16(std::vector<uint8_t>& b, size_t at, unsigned v)
-{
-    b[at] = (uint8_t)v;
-    b[at + 1] = (uint8_t)(v >> 8);
 }
 
 /* The load leaves the record exactly as it was and returns -1. */
@@ -121,7 +105,6 @@ TEST(S3mLoader, EnabledChannelsArePackedAndDisabledOnesSkipped)
     Loaded l(s3mw::write(s));
     ASSERT_EQ(l.result, 0);
     EXPECT_EQ(l.mod.numChannels, 4);
-    EXPECT_EQ((std::vector<int>(remapChannels, remapChannels + 6)), (std::vector<int>{0, 1, 255, 2, 255, 255}));
     EXPECT_EQ(l.mod.channels[0].defaultPanning, 86);
     EXPECT_EQ(l.mod.channels[1].defaultPanning, 167);
     EXPECT_EQ(l.mod.channels[2].defaultPanning, 86);
@@ -142,6 +125,24 @@ TEST(S3mLoader, EnabledChannelsArePackedAndDisabledOnesSkipped)
     for (int r = 0; r < 3; r++)
         EXPECT_EQ(l.spare(0, r).effect[0], 0xFFFF) << r;
     EXPECT_EQ(l.cell(0, 3, 0).note, 255);
+
+    /* the default panning table: entries with bit 5 place the channel at
+     * 0..15 across the width (0 hard left, F hard right in both players),
+     * the others keep their side; a mono song (master volume bit 7 clear)
+     * has every channel in the centre */
+    s.panning.assign(32, 0);
+    s.panning[0] = 0x20 | 0xF;
+    s.panning[1] = 0x20 | 0x3;
+    Loaded t(s3mw::write(s));
+    ASSERT_EQ(t.result, 0);
+    EXPECT_EQ(t.mod.channels[0].defaultPanning, 255);
+    EXPECT_EQ(t.mod.channels[1].defaultPanning, 51);
+    EXPECT_EQ(t.mod.channels[2].defaultPanning, 86);
+    s.masterVolume = 0x30;
+    Loaded m(s3mw::write(s));
+    ASSERT_EQ(m.result, 0);
+    for (int c = 0; c < 3; c++)
+        EXPECT_EQ(m.mod.channels[c].defaultPanning, 128) << c;
 }
 
 TEST(S3mLoader, CommandsAndTheSpareCell)
@@ -167,10 +168,12 @@ TEST(S3mLoader, CommandsAndTheSpareCell)
         rows[8 + i / 4].push_back({i % 4, -1, 0, -1, 19, special[i][0] << 4 | special[i][1]});
     rows[16] = {{1, -1, 0, -1, 19, 0xB2}};                      /* SB2: pattern loop */
     rows[17] = {{2, -1, 0, -1, 19, 0xE3}};                      /* SE3: pattern delay */
-    rows[18] = {{3, -1, 0, -1, 3, 0x12}};                       /* C12: stored as 0x12 */
+    rows[18] = {{3, -1, 0, -1, 3, 0x12}};                       /* C12: row 12, decimal */
     rows[19] = {{0, -1, 0, -1, 2, 0x04}};                       /* B04 */
     rows[20] = {{0, -1, 0, -1, 2, 0x04}, {3, -1, 0, -1, 3, 0x08}}; /* B04 then C08 */
     rows[21] = {{1, -1, 0, -1, 3, 0x08}, {2, -1, 0, -1, 2, 0x04}}; /* C08 then B04 */
+    rows[22] = {{0, -1, 0, -1, 24, 0x20}, {1, -1, 0, -1, 24, 0x80}, {2, -1, 0, -1, 24, 0xA4},
+                {3, -1, 0, -1, 24, 0x90}}; /* Xxx panning: 0x20, hard right, surround, nothing */
     Loaded l(s3mw::write(s));
     ASSERT_EQ(l.result, 0);
     for (int i = 0; i < nPlain; i++) {
@@ -186,21 +189,28 @@ TEST(S3mLoader, CommandsAndTheSpareCell)
         EXPECT_EQ(c.effectOp[0], special[i][2] ? special[i][1] : special[i][0] << 4 | special[i][1]) << i;
     }
     EXPECT_EQ(l.cell(0, 9, 0).effect[0], 25); /* SC3 stays in its channel */
-    EXPECT_EQ(l.spare(0, 16).effect[0], 19);
-    EXPECT_EQ(l.spare(0, 16).effectOp[0], 2);
-    EXPECT_EQ(l.cell(0, 16, 1).effect[0], 0);
-    EXPECT_EQ(l.cell(0, 16, 1).effectOp[0], 0);
-    EXPECT_EQ(l.spare(0, 17).effect[0], 27);
-    EXPECT_EQ(l.spare(0, 17).effectOp[0], 3);
+    /* pattern loop and delay stay in their channel */
+    EXPECT_EQ(l.cell(0, 16, 1).effect[0], MODFX_PATTERN_LOOP);
+    EXPECT_EQ(l.cell(0, 16, 1).effectOp[0], 2);
+    EXPECT_EQ(l.cell(0, 17, 2).effect[0], MODFX_PATTERN_DELAY);
+    EXPECT_EQ(l.cell(0, 17, 2).effectOp[0], 3);
+    EXPECT_EQ(l.spare(0, 16).effect[0], 0xFFFF);
     EXPECT_EQ(l.spare(0, 18).effect[0], 14);
-    EXPECT_EQ(l.spare(0, 18).effectOp[0], 0x12);
+    EXPECT_EQ(l.spare(0, 18).effectOp[0], 12);
     EXPECT_EQ(l.cell(0, 18, 3).effect[0], 0);
     EXPECT_EQ(l.spare(0, 19).effect[0], 12);
     EXPECT_EQ(l.spare(0, 19).effectOp[0], 4);
+    /* a jump keeps a break's row in either order */
     for (int row : {20, 21}) {
         EXPECT_EQ(l.spare(0, row).effect[0], 30) << row;
         EXPECT_EQ(l.spare(0, row).effectOp[0], 4) << row;
         EXPECT_EQ(l.spare(0, row).effectOp[1], 8) << row;
+    }
+    const int panning[4][2] = {{MODFX_SET_PANNING, 0x40}, {MODFX_SET_PANNING, 255}, {MODFX_SET_PANNING, 128},
+                               {MODFX_NONE, 255}};
+    for (int c = 0; c < 4; c++) {
+        EXPECT_EQ(l.cell(0, 22, c).effect[0], panning[c][0]) << c;
+        EXPECT_EQ(l.cell(0, 22, c).effectOp[0], panning[c][1]) << c;
     }
 }
 
@@ -430,13 +440,13 @@ TEST(S3mLoader, HeadersAndTablesThatDoNotFitAreRefused)
     b[44] = 'X';
     EXPECT_TRUE(refused(b));
     b = img;
-    put16(b, 34, 4000); /* instruments whose table runs past the file */
+    ts::set16le(b, 34, 4000); /* instruments whose table runs past the file */
     EXPECT_TRUE(refused(b));
     b = img;
-    put16(b, 36, 4000); /* patterns */
+    ts::set16le(b, 36, 4000); /* patterns */
     EXPECT_TRUE(refused(b));
     b = img;
-    put16(b, 32, 60000); /* orders */
+    ts::set16le(b, 32, 60000); /* orders */
     EXPECT_TRUE(refused(b));
     /* more instruments or patterns than cells and orders can name */
     s3mw::Song many = basicSong();
@@ -463,9 +473,9 @@ TEST(S3mLoader, PointersPastTheFileAndCutDataLeaveEmptyParts)
     std::vector<uint8_t> img = s3mw::write(s, &layout);
 
     std::vector<uint8_t> b = img;
-    put16(b, layout.patternPointers + 2, 0);      /* pattern 1: parapointer 0 */
-    put16(b, layout.patternPointers + 4, 0xFFFF); /* pattern 2: past the file */
-    put16(b, layout.instrumentPointers, 0xFFF0);  /* instrument 0: past the file */
+    ts::set16le(b, layout.patternPointers + 2, 0);      /* pattern 1: parapointer 0 */
+    ts::set16le(b, layout.patternPointers + 4, 0xFFFF); /* pattern 2: past the file */
+    ts::set16le(b, layout.instrumentPointers, 0xFFF0);  /* instrument 0: past the file */
     {
         Loaded l(b);
         ASSERT_EQ(l.result, 0);
@@ -536,7 +546,7 @@ TEST(S3mLoader, ARowThatNeverEndsStopsTheUnpacking)
         at++;
     img.resize(at, 0);
     img.insert(img.end(), run.begin(), run.end());
-    put16(img, layout.patternPointers, (unsigned)(at / 16));
+    ts::set16le(img, layout.patternPointers, (unsigned)(at / 16));
     Loaded l(img);
     ASSERT_EQ(l.result, 0);
     ASSERT_EQ(mpt::songInvariants(l.mod), "");

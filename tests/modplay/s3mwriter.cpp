@@ -49,7 +49,8 @@ std::vector<uint8_t> write(const Song& song, Layout* layout)
     b[48] = song.globalVolume;
     b[49] = song.speed;
     b[50] = song.tempo;
-    b[51] = 0xB0; /* master volume, stereo */
+    b[51] = song.masterVolume;
+    b[53] = song.panning.empty() ? 0 : 252;
     memcpy(&b[64], song.channelSettings, 32);
     for (uint8_t o : song.orders)
         b.push_back(o);
@@ -57,6 +58,10 @@ std::vector<uint8_t> write(const Song& song, Layout* layout)
     b.resize(b.size() + 2 * song.instruments.size());
     l.patternPointers = b.size();
     b.resize(b.size() + 2 * song.patterns.size());
+    if (!song.panning.empty()) {
+        b.insert(b.end(), song.panning.begin(), song.panning.end());
+        b.resize(l.patternPointers + 2 * song.patterns.size() + 32, 0);
+    }
     align16(b);
 
     for (size_t i = 0; i < song.instruments.size(); i++) {

@@ -48,6 +48,8 @@ struct Song {
     uint16_t trackerVersion = 0x1320; /* written little-endian at 40 */
     uint16_t sampleFormat = 2;        /* 1 signed, 2 unsigned: sample data is written in this form */
     uint8_t globalVolume = 64, speed = 6, tempo = 125;
+    uint8_t masterVolume = 0xB0;      /* bit 7: stereo */
+    std::vector<uint8_t> panning;     /* the default panning table (32 bytes) when not empty */
     uint8_t channelSettings[32];      /* default: 0, 8, 1, 9, then 255 */
     std::vector<uint8_t> orders = {0};
     std::vector<Pattern> patterns = std::vector<Pattern>(1);

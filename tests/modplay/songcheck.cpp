@@ -4,6 +4,19 @@
 
 namespace mpt {
 
+Loaded::Loaded(const std::vector<uint8_t>& img, int (*set)(const char* data, int len, MODFILE* mod))
+{
+    MODFILE_Init(&mod);
+    result = set((const char*)img.data(), (int)img.size(), &mod);
+}
+
+Loaded::~Loaded()
+{
+    /* a refused load leaves the record as it was: nothing to release */
+    if (result >= 0)
+        MODFILE_ReleaseSong(&mod);
+}
+
 static std::string at(const char* what, int i)
 {
     return std::string(what) + " " + std::to_string(i);

@@ -1,6 +1,6 @@
-/* Test helpers for the loaders: the invariants a loaded song must keep so
- * that the player needs no checks, and a load-and-play run for damaged
- * images. */
+/* Test helpers for the loaders: a song loaded with one loader, the
+ * invariants a loaded song must keep so that the player needs no checks, and
+ * a load-and-play run for damaged images. */
 #ifndef ORVEL_TESTS_MODPLAY_SONGCHECK_H
 #define ORVEL_TESTS_MODPLAY_SONGCHECK_H
 
@@ -11,6 +11,20 @@
 #include "modplay/modplay.h"
 
 namespace mpt {
+
+/* An image loaded with one loader (MODFILE_SetMOD, MODFILE_SetS3M,
+ * MODFILE_SetXM) into a fresh record, released when it goes. */
+struct Loaded {
+    MODFILE mod;
+    int result; /* the loader's */
+    Loaded(const std::vector<uint8_t>& img, int (*set)(const char* data, int len, MODFILE* mod));
+    ~Loaded();
+    Loaded(const Loaded&) = delete;
+    Loaded& operator=(const Loaded&) = delete;
+    /* Cell (row, channel) of pattern p, and the row's spare cell. */
+    MODFILE_CELL& cell(int p, int row, int c) { return mod.patterns[p][row * mod.numChannels + c]; }
+    MODFILE_CELL& spare(int p, int row) { return cell(p, row, mod.numChannels - 1); }
+};
 
 /* "" when the loaded song keeps every invariant the player relies on, else
  * a description of the first one it breaks. */

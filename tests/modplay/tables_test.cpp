@@ -20,6 +20,9 @@ TEST(Tables, NoteTableFromTheOctaveZeroPeriods)
     EXPECT_EQ(mod_notetable[0], 229079296);
     EXPECT_EQ(mod_notetable[48], 14317456);
     EXPECT_EQ(mod_notetable[191], 3703);
+    for (int n = 0; n < 192; n++)
+        ASSERT_EQ(mod_notetable_equal[n], (int32_t)floorl(14317456.0L * exp2l((48 - n) / 12.0L))) << n;
+    EXPECT_EQ(mod_notetable_equal[48], mod_notetable[48]);
 }
 
 TEST(Tables, LinearPeriodAndFinetuneTablesFromPowersOfTwo)
@@ -48,7 +51,7 @@ TEST(Tables, Waveforms)
     for (int i = 0; i < 64; i++) {
         int sine = (int)floor(255.0 * sin(M_PI * (i & 31) / 32.0) + 1e-9);
         EXPECT_EQ(wavetab[0][i], i < 32 ? sine : -sine) << i;
-        EXPECT_EQ(wavetab[1][i], 255 - 8 * i) << i;
+        EXPECT_EQ(wavetab[1][i], i < 32 ? 8 * i : 8 * i - 511) << i; /* a rising ramp */
         EXPECT_EQ(wavetab[2][i], i < 32 ? 255 : -255) << i;
         EXPECT_LE(abs(wavetab[3][i]), 255);
     }

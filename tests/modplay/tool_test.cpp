@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 #include "tests/modplay/modwriter.h"
 #include "tests/modplay/player.h"
@@ -21,15 +20,7 @@ struct ToolRun {
 ToolRun tool(const std::string& args)
 {
     ToolRun r{-1, ""};
-    FILE* p = popen((std::string(ORVEL_MODPLAY_TOOL) + " " + args + " 2>&1").c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.out = ts::run(std::string(ORVEL_MODPLAY_TOOL) + " " + args + " 2>&1", &r.status);
     return r;
 }
 

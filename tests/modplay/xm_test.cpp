@@ -5,33 +5,23 @@
 #include <cstring>
 #include <random>
 
+#include "modplay/effects.h"
 #include "modplay/modplay_core.h"
 #include "modplay/xm.h"
 #include "tests/modplay/player.h"
+#include "tests/modplay/songcheck.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
-struct Loaded {
-    MODFILE mod;
-    int result;
-    explicit Loaded(const std::vector<uint8_t>& img)
-    {
-        MODFILE_Init(&mod);
-        result = MODFILE_SetXM((const char*)img.data(), (int)img.size(), &mod);
-    }
-    ~Loaded() { MODFILE_ReleaseSong(&mod); }
-    MODFILE_CELL& cell(int p, int row, int c) { return mod.patterns[p][row * mod.numChannels + c]; }
+/* Loads through the XM loader. */
+struct Loaded : mpt::Loaded {
+    explicit Loaded(const std::vector<uint8_t>& img) : mpt::Loaded(img, MODFILE_SetXM) {}
 };
 
 /* Offsets in a written file: the first pattern's header, its data. */
 const int PATTERN0 = 336;
 const int PATTERN0_DATA = 345;
-
-void put16(std::vector<uint8_t>& b, size_t at, unsigned v)
-{
-    b[at] = (uint8_t)v;
-    b[at + 1] = (uint8_t)(v >> 8);
-}
 
 TEST(XmLoader, DetectsTheTagAndRefusesShortImages)
 {
@@ -95,7 +85,7 @@ xmw::Song translationSong(bool packed)
     p.at(0, 7) = {0, 0, 0xC3, 0, 0};     /* panning 0x30 */
     p.at(1, 0) = {0, 0, 0, 0xD, 0x32};   /* D32: break to row 32 */
     p.at(2, 2) = {0, 0, 0, 0xB, 0x05};   /* B05 ... */
-    p.at(2, 5) = {0, 0, 0, 0xD, 0x00};   /* ... and D00: the later channel wins */
+    p.at(2, 5) = {0, 0, 0, 0xD, 0x00};   /* ... and D00: position 5, row 0 */
     p.at(3, 0) = {0, 0, 0, 0xC, 0x50};
     p.at(3, 1) = {0, 0, 0, 0xC, 0x40};
     p.at(3, 2) = {0, 0, 0, 0xC, 0x3F};
@@ -104,8 +94,8 @@ xmw::Song translationSong(bool packed)
     p.at(3, 5) = {0, 0, 0, 0xE, 0x32};   /* E32 glissando */
     p.at(3, 6) = {0, 0, 0, 0xE, 0x15};   /* E15 */
     p.at(3, 7) = {0, 0, 0, 0x12, 0x44};  /* I44: nothing */
-    p.at(4, 3) = {0, 0, 0, 0xE, 0x62};   /* E62: loop, global */
-    p.at(5, 3) = {0, 0, 0, 0xE, 0xE3};   /* EE3: delay, global */
+    p.at(4, 3) = {0, 0, 0, 0xE, 0x62};   /* E62: loop, stays in the channel */
+    p.at(5, 3) = {0, 0, 0, 0xE, 0xE3};   /* EE3: delay, stays in the channel */
     p.at(6, 0) = {0, 0, 0, 0x1, 0x20};
     p.at(6, 1) = {0, 0, 0, 0x3, 0x20};
     p.at(6, 2) = {0, 0, 0, 0x0, 0x37};
@@ -114,6 +104,17 @@ xmw::Song translationSong(bool packed)
     p.at(6, 5) = {0, 0, 0, 0x10, 0x30};
     p.at(6, 6) = {0, 0, 0, 0x11, 0x01};
     p.at(6, 7) = {0, 0, 0, 0x19, 0x10};
+    /* the effects and volume column effects of the later trackers */
+    p.at(7, 0) = {0, 0, 0xA3, 0x14, 0x05}; /* vibrato speed 3; K05 */
+    p.at(7, 1) = {0, 0, 0xB4, 0x15, 0x10}; /* vibrato depth 4; L10 */
+    p.at(7, 2) = {0, 0, 0xF2, 0x1B, 0x3A}; /* tone portamento 2; R3A */
+    p.at(7, 3) = {0, 0, 0, 0x1D, 0x21};    /* T21 */
+    p.at(7, 4) = {0, 0, 0, 0x21, 0x15};    /* X15 */
+    p.at(7, 5) = {0, 0, 0, 0x21, 0x25};    /* X25 */
+    p.at(7, 6) = {0, 0, 0, 0x21, 0x35};    /* X35: nothing */
+    p.at(7, 7) = {0, 0, 0, 0xE, 0x53};     /* E53 */
+    p.at(8, 0) = {0, 0, 0, 0x5, 0x12};
+    p.at(8, 1) = {0, 0, 0, 0x6, 0x12};
     return s;
 }
 
@@ -149,13 +150,14 @@ TEST(XmLoader, TranslatesNotesVolumeColumnAndEffects)
         EXPECT_EQ(l.cell(0, 1, 0).effect[1], 0);
         EXPECT_EQ(l.cell(0, 1, spare).effect[0], 14);
         EXPECT_EQ(l.cell(0, 1, spare).effectOp[0], 32);
-        EXPECT_EQ(l.cell(0, 2, spare).effect[0], 14);
-        EXPECT_EQ(l.cell(0, 2, spare).effectOp[0], 0);
-        EXPECT_EQ(l.cell(0, 4, spare).effect[0], 19);
-        EXPECT_EQ(l.cell(0, 4, spare).effectOp[0], 2);
-        EXPECT_EQ(l.cell(0, 4, 3).effect[1] | l.cell(0, 4, 3).effectOp[1], 0);
-        EXPECT_EQ(l.cell(0, 5, spare).effect[0], 27);
-        EXPECT_EQ(l.cell(0, 5, spare).effectOp[0], 3);
+        EXPECT_EQ(l.cell(0, 2, spare).effect[0], MODFX_JUMP_TO_ROW);
+        EXPECT_EQ(l.cell(0, 2, spare).effectOp[0], 5);
+        EXPECT_EQ(l.cell(0, 2, spare).effectOp[1], 0);
+        EXPECT_EQ(l.cell(0, 4, 3).effect[1], MODFX_PATTERN_LOOP);
+        EXPECT_EQ(l.cell(0, 4, 3).effectOp[1], 2);
+        EXPECT_EQ(l.cell(0, 5, 3).effect[1], MODFX_PATTERN_DELAY);
+        EXPECT_EQ(l.cell(0, 5, 3).effectOp[1], 3);
+        EXPECT_EQ(l.cell(0, 4, spare).effect[0] | l.cell(0, 5, spare).effect[0], 0);
         /* set volume, extended effects */
         EXPECT_EQ(l.cell(0, 3, 0).effectOp[1], 64);
         EXPECT_EQ(l.cell(0, 3, 1).effectOp[1], 64);
@@ -171,6 +173,22 @@ TEST(XmLoader, TranslatesNotesVolumeColumnAndEffects)
         const int want[8] = {31, 4, 1, 0, 29, 33, 34, 35};
         for (int c = 0; c < 8; c++)
             EXPECT_EQ(l.cell(0, 6, c).effect[1], want[c]) << c;
+        const int volumeColumn[3][2] = {{MODFX_XM_VOL_VIBRATO_SPEED, 3}, {MODFX_XM_VOL_VIBRATO, 4},
+                                        {MODFX_XM_VOL_TONE_PORTA, 2}};
+        const int column[8][2] = {{MODFX_XM_KEY_OFF, 5},          {MODFX_XM_ENV_POSITION, 0x10},
+                                  {MODFX_XM_MULTI_RETRIG, 0x3A},  {MODFX_XM_TREMOR, 0x21},
+                                  {MODFX_XM_XFINE_PORTA_UP, 5},   {MODFX_XM_XFINE_PORTA_DOWN, 5},
+                                  {MODFX_NONE, 5},                {MODFX_XM_SET_FINETUNE, 3}};
+        for (int c = 0; c < 8; c++) {
+            if (c < 3) {
+                EXPECT_EQ(l.cell(0, 7, c).effect[0], volumeColumn[c][0]) << c;
+                EXPECT_EQ(l.cell(0, 7, c).effectOp[0], volumeColumn[c][1]) << c;
+            }
+            EXPECT_EQ(l.cell(0, 7, c).effect[1], column[c][0]) << c;
+            EXPECT_EQ(l.cell(0, 7, c).effectOp[1], column[c][1]) << c;
+        }
+        EXPECT_EQ(l.cell(0, 8, 0).effect[1], MODFX_XM_TONE_PORTA_VOLSLIDE);
+        EXPECT_EQ(l.cell(0, 8, 1).effect[1], MODFX_XM_VIBRATO_VOLSLIDE);
     }
 }
 
@@ -315,7 +333,7 @@ TEST(XmLoader, RefusesWhatItCannotPlayAndLeavesTheRecordAlone)
     };
     auto patched = [&](size_t at, unsigned v16) {
         std::vector<uint8_t> b = good;
-        put16(b, at, v16);
+        ts::set16le(b, at, v16);
         return b;
     };
     EXPECT_TRUE(refused(patched(60, 19)));     /* header size too small */
@@ -335,7 +353,7 @@ TEST(XmLoader, RefusesWhatItCannotPlayAndLeavesTheRecordAlone)
     std::vector<uint8_t> img = xmw::write(one);
     size_t ins = PATTERN0 + 9 + 1;
     ASSERT_EQ(img[ins], 7); /* the instrument header size, 263 */
-    put16(img, ins + 27, 17);
+    ts::set16le(img, ins + 27, 17);
     EXPECT_TRUE(refused(img));
     EXPECT_FALSE(refused(good));
 }
@@ -369,7 +387,7 @@ TEST(XmLoader, PatternDataCutByItsSizeOrTheFileLeavesTheRestEmpty)
     std::vector<uint8_t> img = xmw::write(s);
     /* each cell is mask, note, instrument, effect, param + an empty 0x80 */
     std::vector<uint8_t> cut = img;
-    put16(cut, PATTERN0 + 7, 6 * 3 + 2); /* three rows and a bit */
+    ts::set16le(cut, PATTERN0 + 7, 6 * 3 + 2); /* three rows and a bit */
     Loaded a(cut);
     ASSERT_EQ(a.result, 0);
     EXPECT_EQ(a.cell(0, 2, 0).note, 0x40);

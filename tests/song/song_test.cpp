@@ -373,35 +373,21 @@ TEST(Song, InstrumentsUseEveryKindOfSampleLoopAndEnvelope)
 
 /* ---- An independent player ------------------------------------------------------- */
 
-std::string run(const std::string& cmd)
-{
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
 TEST(Song, OpenMPTAgreesOnTheLength)
 {
-    if (run("command -v openmpt123").empty())
+    if (ts::run("command -v openmpt123").empty())
         GTEST_SKIP() << "openmpt123 is not installed (scripts/install-deps installs it)";
     std::string dir = ts::makeTempDir("song");
     std::string path = dir + "/funkyloo.xm";
     ASSERT_EQ(song_write(path), 0);
-    std::string ref = run("openmpt123 --info '" + path + "' 2>&1");
+    std::string ref = ts::run("openmpt123 --info '" + path + "' 2>&1");
     size_t d = ref.find("Duration...: ");
     ASSERT_NE(d, std::string::npos) << ref;
     int minutes = 0;
     double seconds = 0;
     ASSERT_EQ(sscanf(ref.c_str() + d + 13, "%d:%lf", &minutes, &seconds), 2);
     double theirs = minutes * 60 + seconds;
-    std::string info = run(std::string(ORVEL_MODPLAY_TOOL) + " '" + path + "' --info");
+    std::string info = ts::run(std::string(ORVEL_MODPLAY_TOOL) + " '" + path + "' --info");
     size_t at = info.find("duration_ms: ");
     ASSERT_NE(at, std::string::npos) << info;
     double ours = atof(info.c_str() + at + 13) / 1000.0;

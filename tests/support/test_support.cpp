@@ -6,28 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace ts {
-
-std::string run(const std::string& cmd, int* status)
-{
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) {
-        if (status)
-            *status = -1;
-        return out;
-    }
-    char buf[256];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    int st = pclose(p);
-    if (status)
-        *status = st;
-    return out;
-}
 
 bool haveTool(const std::string& name)
 {
@@ -40,11 +22,6 @@ bool haveTool(const std::string& name)
             return true;
     }
     return false;
-}
-
-bool endsWith(const std::string& s, const std::string& tail)
-{
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 std::string makeTempDir(const std::string& tag)
@@ -123,6 +100,35 @@ void put16be(std::vector<uint8_t>& b, unsigned v)
 void putBytes(std::vector<uint8_t>& b, const char* s, size_t n)
 {
     b.insert(b.end(), s, s + n);
+}
+
+void set16le(std::vector<uint8_t>& b, size_t at, unsigned v)
+{
+    b[at] = (uint8_t)v;
+    b[at + 1] = (uint8_t)(v >> 8);
+}
+
+std::string run(const std::string& cmd, int* status)
+{
+    std::string out;
+    if (status)
+        *status = -1;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    int st = pclose(p);
+    if (status)
+        *status = (st != -1 && WIFEXITED(st)) ? WEXITSTATUS(st) : -1;
+    return out;
+}
+
+bool endsWith(const std::string& s, const std::string& tail)
+{
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 } // namespace ts

@@ -24,6 +24,7 @@
  */
 #include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +36,12 @@
 namespace {
 
 const int MAX_PASS_SECONDS = 3600; /* one pass is cut after this much audio */
+
+/* Said (on stderr, or as the --info line "capped:") when a pass hit the cap. */
+std::string cappedText()
+{
+    return "one pass cut at " + std::to_string(MAX_PASS_SECONDS / 60) + " minutes";
+}
 
 struct Options {
     std::string file, out;
@@ -49,6 +56,17 @@ void usage()
 {
     fprintf(stderr, "usage: orvel-modplay FILE (-o OUT.wav [--rate HZ] [--seconds S] [--mono] [--bits 8|16] | --info | "
                     "--dump-ticks [--seconds S])\n");
+}
+
+/* Prints "orvel-modplay: " and the formatted message on a line of stderr. */
+__attribute__((format(printf, 1, 2))) void fail(const char* fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    fputs("orvel-modplay: ", stderr);
+    vfprintf(stderr, fmt, ap);
+    fputc('\n', stderr);
+    va_end(ap);
 }
 
 bool parseInt(const char* s, int lo, int hi, int* v)
@@ -103,7 +121,7 @@ bool loadSong(const std::string& path, MODFILE* mod)
 {
     FILE* f = fopen(path.c_str(), "rb");
     if (!f) {
-        fprintf(stderr, "orvel-modplay: cannot open %s: %s\n", path.c_str(), strerror(errno));
+        fail("cannot open %s: %s", path.c_str(), strerror(errno));
         return false;
     }
     std::vector<char> image;
@@ -114,22 +132,18 @@ bool loadSong(const std::string& path, MODFILE* mod)
     bool readError = ferror(f) != 0;
     fclose(f);
     if (readError || image.empty() || image.size() >= 0x7FFFFFFF) {
-        fprintf(stderr, "orvel-modplay: cannot read %s\n", path.c_str());
+        fail("cannot read %s", path.c_str());
         return false;
     }
     int len = (int)image.size();
     MODFILE_Init(mod);
     if (!MODFILE_Is(image.data(), len)) {
-        fprintf(stderr, "orvel-modplay: %s: not a module this player reads\n", path.c_str());
+        fail("%s: %s", path.c_str(), MODFILE_NOT_A_MODULE_TEXT);
         return false;
     }
     int r = MODFILE_Set(image.data(), len, mod);
-    if (r == -2) {
-        fprintf(stderr, "orvel-modplay: %s: out of memory\n", path.c_str());
-        return false;
-    }
     if (r < 0) {
-        fprintf(stderr, "orvel-modplay: %s: damaged or unsupported module\n", path.c_str());
+        fail("%s: %s", path.c_str(), MODFILE_ResultText(r));
         return false;
     }
     return true;
@@ -230,7 +244,7 @@ int writeWav(MODFILE* mod, const Options& o)
 {
     FILE* f = fopen(o.out.c_str(), "wb");
     if (!f) {
-        fprintf(stderr, "orvel-modplay: cannot write %s: %s\n", o.out.c_str(), strerror(errno));
+        fail("cannot write %s: %s", o.out.c_str(), strerror(errno));
         return 1;
     }
     uint8_t header[44];
@@ -254,17 +268,17 @@ int writeWav(MODFILE* mod, const Options& o)
         ok = ok && fwrite(pending.data(), 1, pending.size(), f) == pending.size();
     if (bytes > 0xFFFFFFFFull - 36) {
         fclose(f);
-        fprintf(stderr, "orvel-modplay: %s: too long for a WAV file\n", o.out.c_str());
+        fail("%s: too long for a WAV file", o.out.c_str());
         return 1;
     }
     wavHeader(header, o.rate, o.channels, o.bits, (uint32_t)bytes);
     ok = ok && fseek(f, 0, SEEK_SET) == 0 && fwrite(header, 1, 44, f) == 44;
     if (fclose(f) != 0 || !ok) {
-        fprintf(stderr, "orvel-modplay: cannot write %s\n", o.out.c_str());
+        fail("cannot write %s", o.out.c_str());
         return 1;
     }
     if (capped)
-        fprintf(stderr, "orvel-modplay: one pass cut at %d minutes\n", MAX_PASS_SECONDS / 60);
+        fail("%s", cappedText().c_str());
     return 0;
 }
 
@@ -290,7 +304,7 @@ int printInfo(MODFILE* mod, const Options& o)
     printf("linear: %d\n", mod->linearFreq == 1 ? 1 : 0);
     printf("duration_ms: %lld\n", frames * 1000 / o.rate);
     if (capped)
-        printf("capped: one pass cut at %d minutes\n", MAX_PASS_SECONDS / 60);
+        printf("capped: %s\n", cappedText().c_str());
     return 0;
 }
 

@@ -326,13 +326,14 @@ void flower(Sec& s)
                        "A4:12/f -:4";
     melody(s, 0, LEAD, lead, tune);
     echo(s, 0, ECHO, lead, tune, 3, 16);
-    /* the congas placed apart: high ones right, low ones left */
+    /* the congas placed apart: high ones right (E8B: 176), low ones left
+     * (E85: 80) */
     for (int r = 0; r < 128; r++) {
         const xmw::Cell& c = s.at(r, PERC);
         if (c.note == nt("D#4") + 1)
-            s.ext(r, PERC, EX_PAN, 10);
+            s.ext(r, PERC, EX_PAN, 11);
         else if (c.note == nt("A-3") + 1)
-            s.ext(r, PERC, EX_PAN, 4);
+            s.ext(r, PERC, EX_PAN, 5);
     }
     swellInto(s, 120, 2, 36);
     swing(s, 0, 128, GROOVE, 1);

@@ -113,10 +113,10 @@ void putInstrument(std::vector<uint8_t>& b, const Instrument& ins)
     put8(b, (unsigned)(ins.panning.loopEnd >= 0 ? ins.panning.loopEnd : 0));
     put8(b, envelopeType(ins.volume));
     put8(b, envelopeType(ins.panning));
-    put8(b, 0); /* vibrato type, sweep, depth, rate */
-    put8(b, 0);
-    put8(b, 0);
-    put8(b, 0);
+    put8(b, ins.vibratoType);
+    put8(b, ins.vibratoSweep);
+    put8(b, ins.vibratoDepth);
+    put8(b, ins.vibratoRate);
     put16(b, ins.fadeout);
     for (int i = 0; i < 22; i++)
         put8(b, 0);

@@ -85,6 +85,10 @@ struct Instrument {
     uint8_t noteSample[96] = {};   /* sample index for each note C-0 .. B-7 */
     Envelope volume, panning;
     uint16_t fadeout = 0;
+    uint8_t vibratoType = 0;  /* auto-vibrato: 0 sine, 1 square, 2 ramp down, 3 ramp up */
+    uint8_t vibratoSweep = 0; /* ticks to reach the depth */
+    uint8_t vibratoDepth = 0; /* 0..15 */
+    uint8_t vibratoRate = 0;  /* 0..63 */
 };
 
 struct Song {
