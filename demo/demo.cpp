@@ -18,6 +18,7 @@
 #include "math/kv_random.h"
 #include "math/kv_vector.h"
 #include "platform/kv_sys.h"
+#include "render3d/kv_3D_span.h"
 #include "video/kv_texture.h"
 
 /* ---- Globals -------------------------------------------------------------
@@ -58,6 +59,7 @@ static void demo_loadTextured(const char* obj, const char* texture, Object3D* o)
 
 int demo_load(void)
 {
+    demo_registerSpanForms();
     Pic16b group{};
     loadRAW16bAuto("./data/group.tga", &group);
     drawPic16b(&group, 0, 0);
@@ -685,27 +687,77 @@ void draw_fractal_fp(float zoom, int mode)
         drawPic16b(&frtext[mode], 0, 0);
 }
 
-/* ---- Pixel hooks ------------------------------------------------------------------ */
+/* ---- Pixel hooks ------------------------------------------------------------------
+ * Each hook's rule is written once, inline, and used both by the hook that
+ * draw_scanline calls per pixel and by its span form (setShaderSpan), which
+ * runs draw_scanline's loop with the rule inline: the same pixels, the same
+ * random numbers in the same order, the same stores. */
 
-void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
+/* func_noise's rule for one pixel, taking its random numbers from draw(). */
+template <class Draw>
+static inline void noise_pixel(Draw& draw, unsigned mask, uintptr_t target, uint16_t* pixel, fixed* zentry,
+                               unsigned colour, fixed z)
 {
-    if ((kv_rand() & sh_noise) == 0)
+    if (((unsigned)draw() & mask) == 0)
         return;
     /* The position term makes the density vary in bands of 128 pixels along
      * the screen. It is the pixel's index in the target, not its address, so
      * the stipple is the same wherever the back buffer was allocated. */
-    unsigned band = (unsigned)(((uintptr_t)pixel - (uintptr_t)rTarget) >> 8);
-    if ((unsigned)kv_rand() & (unsigned)sh_noise & band) {
+    const unsigned band = (unsigned)(((uintptr_t)pixel - target) >> 8);
+    if ((unsigned)draw() & mask & band) {
         *pixel = (uint16_t)colour;
         *zentry = z;
     }
+}
+
+void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
+{
+    auto draw = [] { return kv_rand(); };
+    noise_pixel(draw, (unsigned)sh_noise, (uintptr_t)rTarget, pixel, zentry, colour, z);
+}
+
+/* func_noise over a span: a pixel draws at most two numbers, taken straight
+ * from the ones the generator makes ahead when the span is short enough
+ * for them all to be promised (every span of the triangle routines is). */
+static void noise_span(Span* s)
+{
+    const unsigned mask = (unsigned)sh_noise;
+    const uintptr_t target = (uintptr_t)rTarget;
+    if (s->len > KV_RAND_AHEAD / 2) {
+        auto draw = [] { return kv_rand(); };
+        auto shade = [&](uint16_t* p, fixed* ze, unsigned c, fixed z) { noise_pixel(draw, mask, target, p, ze, c, z); };
+        scan_shadeSpan(s, shade);
+        return;
+    }
+    const uint32_t* w = kv_randAhead(2 * s->len);
+    auto draw = [&w] { return (int)(*w++ >> 1); };
+    auto shade = [&](uint16_t* p, fixed* ze, unsigned c, fixed z) { noise_pixel(draw, mask, target, p, ze, c, z); };
+    scan_shadeSpan(s, shade);
+    kvRandom.next = w;
+}
+
+/* func_add's rule for one pixel. */
+static inline void add_pixel(uint16_t* pixel, unsigned colour)
+{
+    if (colour != 0)
+        *pixel = pic_addPixel(*pixel, (uint16_t)colour);
 }
 
 void func_add(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
 {
     (void)zentry;
     (void)z;
-    if (colour == 0)
-        return;
-    *pixel = pic_addPixel(*pixel, (uint16_t)colour);
+    add_pixel(pixel, colour);
+}
+
+static void add_span(Span* s)
+{
+    auto shade = [](uint16_t* p, fixed*, unsigned c, fixed) { add_pixel(p, c); };
+    scan_shadeSpan(s, shade);
+}
+
+void demo_registerSpanForms(void)
+{
+    setShaderSpan(func_noise, noise_span);
+    setShaderSpan(func_add, add_span);
 }
