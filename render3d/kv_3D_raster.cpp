@@ -375,9 +375,10 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     const fixed w = fp_sub(qr->x, xL);
     if (w == 0)
         return;
-    const fixed du = fp_div(fp_sub(qr->u, uL), w);
-    const fixed dv = fp_div(fp_sub(qr->v, vL), w);
-    const fixed dz = fp_div(fp_sub(qr->z, zL), w);
+    const FpDivisor kw = fp_divisor(w); /* one division for the three */
+    const fixed du = fp_divBy(fp_sub(qr->u, uL), kw);
+    const fixed dv = fp_divBy(fp_sub(qr->v, vL), kw);
+    const fixed dz = fp_divBy(fp_sub(qr->z, zL), kw);
 
     Span sp;
     tri_spanTexture(&sp);
