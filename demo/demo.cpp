@@ -18,6 +18,7 @@
 #include "math/kv_random.h"
 #include "math/kv_vector.h"
 #include "platform/kv_sys.h"
+#include "render3d/kv_3D_span.h"
 #include "video/kv_texture.h"
 
 /* ---- Globals -------------------------------------------------------------
@@ -58,6 +59,7 @@ static void demo_loadTextured(const char* obj, const char* texture, Object3D* o)
 
 int demo_load(void)
 {
+    demo_registerSpanForms();
     Pic16b group{};
     loadRAW16bAuto("./data/group.tga", &group);
     drawPic16b(&group, 0, 0);
@@ -595,7 +597,7 @@ static int fractal_iter(fixed cx, fixed cy)
  * 2^31: the 32-bit product is the exact one, shifted the same way, and no
  * sum wraps. */
 enum { FRACTAL_SMALL_C = 21000 };
-static int fractal_iterSmall(fixed cx, fixed cy)
+[[maybe_unused]] static int fractal_iterSmall(fixed cx, fixed cy)
 {
     /* The 63rd step ends the count whatever its test says, so only 62 are
      * taken here; unrolled whole, a step has no counter to keep. */
@@ -611,6 +613,67 @@ static int fractal_iterSmall(fixed cx, fixed cy)
             return i;
     }
     return 63;
+}
+
+#if defined(__arm__) && !defined(__thumb__)
+/* fractal_iterSmall in ARM code for the handheld, 10 instructions a step
+ * where the compiler's takes 15 (ARMv4's mul may not write its first
+ * operand, and the compiler moves values about for that; here no step
+ * needs to). Arguments cx in r0, cy in r1; the count in r0. The first step
+ * from 0 is x = cx, y = cy and never ends the count; steps 2 to 62 follow,
+ * each leaving for its own exit, which returns the step's number, when
+ * xx + yy of its start passes 16384; 63 after the 62nd. cx is folded into
+ * yy once: with d = yy - cx, x becomes xx - d, and xx + yy > 16384 is
+ * xx + d > 16384 - cx (no sum wraps: see fractal_iterSmall's bounds).
+ * Registers: r2 x, r3 y, r4 x*x, r5 y*y then d, r6 x*y then xy, r7 the
+ * constant 3, r8 16384 - cx, r12 xx + d. */
+extern "C" int demo_fractalIterArm(int32_t cx, int32_t cy);
+__asm__(R"(
+    .pushsection .text
+    .arm
+    .align 2
+    .global demo_fractalIterArm
+    .type demo_fractalIterArm, %function
+demo_fractalIterArm:
+    push    {r4, r5, r6, r7, r8}
+    mov     r7, #3
+    rsb     r8, r0, #16384          @ 16384 - cx
+    mov     r2, r0                  @ step 1: x = cx
+    mov     r3, r1                  @         y = cy
+    .irp k, 2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47,48,49,50,51,52,53,54,55,56,57,58,59,60,61,62
+    mul     r4, r2, r2              @ x*x
+    mul     r5, r3, r3              @ y*y
+    rsb     r5, r0, r5, asr #12     @ d = yy - cx
+    add     r12, r5, r4, asr #12    @ xx + d
+    cmp     r12, r8                 @ xx + yy > 16384: the count is this step
+    bgt     .Ldemo_fractalOut\k
+    mul     r6, r2, r3              @ x*y (before x changes)
+    rsb     r2, r5, r4, asr #12     @ x = xx - d = xx - yy + cx
+    mov     r6, r6, asr #12         @ xy
+    mla     r3, r6, r7, r1          @ y = 3 * xy + cy
+    .endr
+    mov     r0, #63
+    pop     {r4, r5, r6, r7, r8}
+    bx      lr
+    .irp k, 2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47,48,49,50,51,52,53,54,55,56,57,58,59,60,61,62
+.Ldemo_fractalOut\k:
+    mov     r0, #\k
+    pop     {r4, r5, r6, r7, r8}
+    bx      lr
+    .endr
+    .size demo_fractalIterArm, . - demo_fractalIterArm
+    .popsection
+)");
+#endif
+
+/* fractal_iterSmall: the ARM code on the handheld, the C++ elsewhere. */
+static inline int fractal_iterSmallFast(fixed cx, fixed cy)
+{
+#if defined(__arm__) && !defined(__thumb__)
+    return demo_fractalIterArm(cx, cy);
+#else
+    return fractal_iterSmall(cx, cy);
+#endif
 }
 
 /* 1 when every c = (p0 + k * step) >> 8, k = 0..79 (or 119; the sums wrap
@@ -675,7 +738,7 @@ void draw_fractal_fp(float zoom, int mode)
         uint32_t rx = (uint32_t)x0;
         for (int col = 0; col < 80; col++, rx += (uint32_t)step) {
             fixed cx = (fixed)rx >> 8;
-            const int i = small ? fractal_iterSmall(cx, cy) : fractal_iter(cx, cy);
+            const int i = small ? fractal_iterSmallFast(cx, cy) : fractal_iter(cx, cy);
             scr[row * SCR_W + col] = i <= 62 ? fractalPalette[i] : fractalPalette[0];
         }
     }
@@ -685,27 +748,77 @@ void draw_fractal_fp(float zoom, int mode)
         drawPic16b(&frtext[mode], 0, 0);
 }
 
-/* ---- Pixel hooks ------------------------------------------------------------------ */
+/* ---- Pixel hooks ------------------------------------------------------------------
+ * Each hook's rule is written once, inline, and used both by the hook that
+ * draw_scanline calls per pixel and by its span form (setShaderSpan), which
+ * runs draw_scanline's loop with the rule inline: the same pixels, the same
+ * random numbers in the same order, the same stores. */
 
-void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
+/* func_noise's rule for one pixel, taking its random numbers from draw(). */
+template <class Draw>
+static inline void noise_pixel(Draw& draw, unsigned mask, uintptr_t target, uint16_t* pixel, fixed* zentry,
+                               unsigned colour, fixed z)
 {
-    if ((kv_rand() & sh_noise) == 0)
+    if (((unsigned)draw() & mask) == 0)
         return;
     /* The position term makes the density vary in bands of 128 pixels along
      * the screen. It is the pixel's index in the target, not its address, so
      * the stipple is the same wherever the back buffer was allocated. */
-    unsigned band = (unsigned)(((uintptr_t)pixel - (uintptr_t)rTarget) >> 8);
-    if ((unsigned)kv_rand() & (unsigned)sh_noise & band) {
+    const unsigned band = (unsigned)(((uintptr_t)pixel - target) >> 8);
+    if ((unsigned)draw() & mask & band) {
         *pixel = (uint16_t)colour;
         *zentry = z;
     }
+}
+
+void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
+{
+    auto draw = [] { return kv_rand(); };
+    noise_pixel(draw, (unsigned)sh_noise, (uintptr_t)rTarget, pixel, zentry, colour, z);
+}
+
+/* func_noise over a span: a pixel draws at most two numbers, taken straight
+ * from the ones the generator makes ahead when the span is short enough
+ * for them all to be promised (every span of the triangle routines is). */
+static void noise_span(Span* s)
+{
+    const unsigned mask = (unsigned)sh_noise;
+    const uintptr_t target = (uintptr_t)rTarget;
+    if (s->len > KV_RAND_AHEAD / 2) {
+        auto draw = [] { return kv_rand(); };
+        auto shade = [&](uint16_t* p, fixed* ze, unsigned c, fixed z) { noise_pixel(draw, mask, target, p, ze, c, z); };
+        scan_shadeSpan(s, shade);
+        return;
+    }
+    const uint32_t* w = kv_randAhead(2 * s->len);
+    auto draw = [&w] { return (int)(*w++ >> 1); };
+    auto shade = [&](uint16_t* p, fixed* ze, unsigned c, fixed z) { noise_pixel(draw, mask, target, p, ze, c, z); };
+    scan_shadeSpan(s, shade);
+    kvRandom.next = w;
+}
+
+/* func_add's rule for one pixel. */
+static inline void add_pixel(uint16_t* pixel, unsigned colour)
+{
+    if (colour != 0)
+        *pixel = pic_addPixel(*pixel, (uint16_t)colour);
 }
 
 void func_add(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
 {
     (void)zentry;
     (void)z;
-    if (colour == 0)
-        return;
-    *pixel = pic_addPixel(*pixel, (uint16_t)colour);
+    add_pixel(pixel, colour);
+}
+
+static void add_span(Span* s)
+{
+    auto shade = [](uint16_t* p, fixed*, unsigned c, fixed) { add_pixel(p, c); };
+    scan_shadeSpan(s, shade);
+}
+
+void demo_registerSpanForms(void)
+{
+    setShaderSpan(func_noise, noise_span);
+    setShaderSpan(func_add, add_span);
 }

@@ -43,7 +43,8 @@ extern int sh_noise; /* func_noise's mask, 0..15 in the demo; 15 at start */
 extern const char demo_msgNoScreen[];
 extern const char demo_msgNoController[];
 
-/* Shows the loading screen with progress dots, loads every asset in a fixed
+/* Registers the pixel hooks' span forms (demo_registerSpanForms), shows
+ * the loading screen with progress dots, loads every asset in a fixed
  * order, opens the audio output, loads and starts the music, sets the camera
  * defaults and resets the clock. Missing or damaged files are reported by the
  * loaders and skipped. Returns 1. */
@@ -161,5 +162,11 @@ void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z);
 /* Additive drawing: the saturating half-sum of colour and pixel (also onto
  * black); colour 0 draws nothing; the depth entry is never written. */
 void func_add(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z);
+
+/* Registers the span forms of func_noise and func_add with the rasteriser
+ * (setShaderSpan), which then runs each span of those shaders with the
+ * shader inline; what is drawn and the random numbers drawn are the same.
+ * demo_load calls it first. */
+void demo_registerSpanForms(void);
 
 #endif

@@ -181,6 +181,60 @@ inline fixed fp_div(fixed a, fixed b)
     return fp_divWide(a, b);
 }
 
+/* One divisor for several fp_div: its magnitude and a reciprocal, so that
+ * each quotient takes a multiply and a correction instead of a division
+ * (the handheld has no divider; the triangle set-up divides three
+ * differences by one width). */
+struct FpDivisor {
+    fixed b;     /* the divisor */
+    uint32_t ub; /* |b| */
+    uint32_t r;  /* (2^32 - 1) / |b|, 0 for b == 0 */
+};
+
+/* The divisor b, with one 32-bit division. */
+inline FpDivisor fp_divisor(fixed b)
+{
+    const uint32_t ub = b < 0 ? 0u - (uint32_t)b : (uint32_t)b;
+    FpDivisor k = {b, ub, ub ? 0xFFFFFFFFu / ub : 0u};
+    return k;
+}
+
+/* n / |k.b| for k.b != 0, exactly: r <= 2^32 / |b|, so n * r >> 32 is at
+ * most the quotient and short of it by less than 3 (r is short of 2^32 /
+ * |b| by less than 1 + 1 / |b|, and n < 2^32); the remainder's loop makes
+ * up the difference. */
+inline uint32_t fp_divisorQuot(const FpDivisor& k, uint32_t n)
+{
+    uint32_t q = (uint32_t)(((uint64_t)n * k.r) >> 32);
+    uint32_t rem = n - q * k.ub;
+    while (rem >= k.ub) {
+        q++;
+        rem -= k.ub;
+    }
+    return q;
+}
+
+/* Exactly fp_div(a, k.b). The quotient of magnitudes is the one fp_div
+ * and fp_divWide take: |a| << 12 over |b| when it fits in 32 bits, else
+ * (|a| / |b|) << 12 plus the remainder's << 12 over |b|, wrapping as they
+ * do; a |b| above 2^20 with a wide dividend goes to fp_divWide. */
+inline fixed fp_divBy(fixed a, const FpDivisor& k)
+{
+    if (k.ub == 0)
+        return 0;
+    const uint32_t ua = a < 0 ? 0u - (uint32_t)a : (uint32_t)a;
+    uint32_t q;
+    if (ua < (1u << 19)) {
+        q = fp_divisorQuot(k, ua << FP_SHIFT);
+    } else {
+        if (k.ub > (1u << 20))
+            return fp_divWide(a, k.b);
+        const uint32_t q1 = fp_divisorQuot(k, ua), rem = ua - q1 * k.ub;
+        q = (q1 << FP_SHIFT) + fp_divisorQuot(k, rem << FP_SHIFT);
+    }
+    return (fixed)((a < 0) != (k.b < 0) ? 0u - q : q);
+}
+
 /* a / i, 32-bit division truncating toward zero. i == 0 gives 0;
  * INT32_MIN / -1 wraps to INT32_MIN. */
 inline fixed fp_divi(fixed a, int i)

@@ -3,55 +3,90 @@
  */
 #include "math/kv_random.h"
 
-#include <cstdint>
+#include <cstring>
 
 enum {
-    RAND_DEG = 31, /* words of state */
-    RAND_SEP = 3   /* distance between the two taps */
+    RAND_DEG = 31,                                /* words of state */
+    RAND_SEP = 3,                                 /* distance between the two taps */
+    RAND_CHUNK = 256,                             /* fewest words a fill makes */
+    RAND_WORDS = RAND_DEG + KV_RAND_AHEAD + RAND_CHUNK /* the sliding window below */
 };
 
 /* ---- Globals -------------------------------------------------------------
- * Lifetime: whole run; seeded with 1 until kv_srand. */
-static int32_t randState[RAND_DEG]; /* the 31 words, any value */
-static int randFront = RAND_SEP;    /* index of the tap written, 0..30 */
-static int randRear = 0;            /* index of the tap read, 0..30 */
-static int randSeeded = 0;          /* 0 until the state holds a seed */
+ * Lifetime: whole run; seeded with 1 on first use unless kv_srand ran.
+ * randWords holds the sequence's words x[i] in order, oldest first: the
+ * last 31 made (end - 31 .. end - 1, all the recurrence needs) and any
+ * made ahead and not drawn yet (kvRandom.next .. end - 1). Words are
+ * unsigned 32-bit, any value. */
+static uint32_t randWords[RAND_WORDS];
+KvRandom kvRandom = {randWords, randWords}; /* nothing made yet */
+static int randSeeded = 0;                 /* 0 until the words hold a seed */
 
-/* One step: the front word takes the sum of both taps, both move on. */
-static int32_t rand_step(void)
+/* Makes at least n more words than are undrawn (n <= KV_RAND_AHEAD), and
+ * at least RAND_CHUNK, after moving what is still needed (the last 31 words
+ * and the undrawn ones) to the window's start. Needs a seed. */
+static void rand_fill(int n)
 {
-    uint32_t v = (uint32_t)randState[randFront] + (uint32_t)randState[randRear];
-    randState[randFront] = (int32_t)v;
-    randFront = randFront + 1 == RAND_DEG ? 0 : randFront + 1;
-    randRear = randRear + 1 == RAND_DEG ? 0 : randRear + 1;
-    return (int32_t)(v >> 1);
+    uint32_t* const end = randWords + (kvRandom.end - randWords);
+    const uint32_t* keep = end - RAND_DEG;
+    if (kvRandom.next < keep)
+        keep = kvRandom.next;
+    const size_t kept = (size_t)(end - keep);
+    const size_t drawnAhead = (size_t)(kvRandom.next - keep); /* history words before next, <= 31 */
+    memmove(randWords, keep, kept * sizeof *randWords);
+    /* next + max(n, RAND_CHUNK) stays inside: next <= 31 words in */
+    uint32_t* const stop = randWords + drawnAhead + (n > RAND_CHUNK ? n : RAND_CHUNK);
+    /* x[i] = x[i-31] + x[i-3]: the word 31 back is the oldest of the ring,
+     * the one 3 back the newest but two */
+    for (uint32_t* w = randWords + kept; w < stop; w++)
+        *w = w[-RAND_DEG] + w[-RAND_SEP];
+    kvRandom.next = randWords + drawnAhead;
+    kvRandom.end = stop; /* beyond the kept words: fewer than n were undrawn */
 }
 
 void kv_srand(unsigned seed)
 {
     if (seed == 0)
         seed = 1;
-    randState[0] = (int32_t)seed;
     /* s[i] = 16807 s[i-1] mod (2^31 - 1), by Schrage's method so that the
-     * product never overflows: 2^31 - 1 = 16807 * 127773 + 2836. */
-    int64_t word = seed;
+     * product never overflows: 2^31 - 1 = 16807 * 127773 + 2836. Every
+     * term fits in 32 bits (the seed may reach 2^32 - 1, whose quotient is
+     * at most 33614; later words are below 2^31). */
+    uint32_t s[RAND_DEG];
+    s[0] = seed;
+    uint32_t word = seed;
     for (int i = 1; i < RAND_DEG; i++) {
-        int64_t hi = word / 127773, lo = word % 127773;
-        word = 16807 * lo - 2836 * hi;
-        if (word < 0)
-            word += 2147483647;
-        randState[i] = (int32_t)word;
+        const uint32_t hi = word / 127773u, lo = word % 127773u;
+        int32_t w = (int32_t)(16807u * lo) - (int32_t)(2836u * hi);
+        if (w < 0)
+            w += 2147483647;
+        word = (uint32_t)w;
+        s[i] = word;
     }
-    randFront = RAND_SEP;
-    randRear = 0;
+    /* The ring's first step adds s[0] into s[3]: its oldest word is s[3],
+     * then s[4] .. s[30], s[0], s[1], s[2] the newest. */
+    for (int k = 0; k < RAND_DEG; k++)
+        randWords[k] = s[(RAND_SEP + k) % RAND_DEG];
+    kvRandom.next = kvRandom.end = randWords + RAND_DEG;
     randSeeded = 1;
-    for (int i = 0; i < 10 * RAND_DEG; i++)
-        rand_step();
+    /* the first 310 outputs are discarded */
+    kv_randAhead(10 * RAND_DEG);
+    kvRandom.next += 10 * RAND_DEG;
 }
 
-int kv_rand(void)
+const uint32_t* kv_randAhead(int n)
 {
     if (!randSeeded)
         kv_srand(1);
-    return rand_step();
+    if (n > KV_RAND_AHEAD) /* more than promised: the window's bound */
+        n = KV_RAND_AHEAD;
+    if (kvRandom.end - kvRandom.next < n)
+        rand_fill(n);
+    return kvRandom.next;
+}
+
+int kv_randMore(void)
+{
+    kv_randAhead(1);
+    return (int)(*kvRandom.next++ >> 1);
 }

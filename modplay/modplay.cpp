@@ -101,6 +101,7 @@ int MODFILE_Load(const char* path, MODFILE* mod)
     FILE* f = fopen(path, "rb");
     if (!f)
         return -1;
+    setvbuf(f, nullptr, _IONBF, 0); /* read whole into image, without the C library's copy */
     long length = -1;
     if (fseek(f, 0, SEEK_END) == 0)
         length = ftell(f);

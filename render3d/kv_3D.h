@@ -86,6 +86,7 @@ struct Span {
 typedef void (*FillTriFunc)(const Face3D* face, Object3D* obj);
 typedef void (*ScanLineFunc)(Span* span);
 typedef void (*PixShaderFunc)(unsigned short* pixel, fixed* zentry, unsigned texel, fixed z);
+typedef void (*SpanShaderFunc)(Span* span);
 
 /* ---- Globals --------------------------------------------------------------- */
 
@@ -204,7 +205,8 @@ void drawtritex16b_FixPoint_split2(const Face3D* face, Object3D* obj);
 
 /* Scanline routines. Per pixel: drawn when z <= the z entry and z > cam.near.
  * draw_scanline: skips texels equal to 0xF81F; writes pixel and z, or hands
- * both addresses, the texel and z to pixShader when one is set.
+ * both addresses, the texel and z to pixShader when one is set (the span
+ * to the shader's span form when it has one, setShaderSpan).
  * draw_scanline_noTransp: no key colour, no shader.
  * draw_scanline_dbl: pairs of pixels from one texel, written with one aligned
  * 32-bit store; when dst is not 4-byte aligned it starts one pixel to the
@@ -236,6 +238,16 @@ void setScanFunc(int type);
 
 /* pixShader = shader; null restores plain writing. */
 void setShader(PixShaderFunc shader);
+
+/* Registers span as the span form of shader: a routine that does for one
+ * span exactly what draw_scanline does for it while pixShader is shader
+ * (the same calls of shader for the same pixels in the same order, or work
+ * that leaves everything as they would; kv_3D_span.h has the loop). While
+ * pixShader is a registered shader, draw_scanline hands each span to its
+ * form instead. A shader registered again gets the new form; a null span
+ * removes its registration. Returns 1, or 0 (nothing changed) for a null
+ * shader or a fifth shader while four are registered. */
+int setShaderSpan(PixShaderFunc shader, SpanShaderFunc span);
 
 /* ready = 0 on all of the object's edges. */
 void clr_edge(Object3D* obj);

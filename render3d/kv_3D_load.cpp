@@ -291,6 +291,10 @@ static void obj_load(const char* path, Object3D* obj, int multi)
         obj_say(onScreen, kv_msgNotFound);
         return;
     }
+    /* Unbuffered: after the header word the rest is read in one go
+     * (obj_buffer), straight into our buffer rather than copied through the
+     * C library's small one. */
+    setvbuf(f, nullptr, _IONBF, 0);
     ObjText t = {f, 0, nullptr, 0, 0, 0};
     obj_readWord(&t);
     obj_buffer(&t, obj_fileLength(f));

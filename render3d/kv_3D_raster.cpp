@@ -5,11 +5,22 @@
 
 #include <cstring>
 
+#include "render3d/kv_3D_span.h"
+
 /* ---- Globals ---------------------------------------------------------------
  * Lifetime: whole run; the hooks persist until changed. */
 FillTriFunc fillTri = nullptr;     /* current triangle routine; draw3D installs the default */
 ScanLineFunc scanLine = nullptr;   /* current scanline routine; draw3D installs the default */
 PixShaderFunc pixShader = nullptr; /* per-pixel hook of draw_scanline, or null */
+
+/* The span forms of shaders (setShaderSpan): spanForms[0 .. spanFormCount)
+ * in order of registration, each shader once, none null. */
+enum { SPAN_FORMS_MAX = 4 };
+static struct {
+    PixShaderFunc shader;
+    SpanShaderFunc span;
+} spanForms[SPAN_FORMS_MAX];
+static int spanFormCount = 0;
 
 /* Lifetime: per draw3D call. */
 uint16_t* rTarget = nullptr;  /* 320x240 RGB565 target, the back buffer; 4-byte aligned */
@@ -23,67 +34,6 @@ fixed zbuf[ZBUF_SIZE]; /* depth per pixel in world units (20.12), near .. far; s
  * fixed arithmetic everywhere else; they are read back as signed. Every
  * address written lies in [dst, dst + len) (the dbl routines: one more to the
  * left on an odd start), which the triangle routines keep inside the row. */
-
-/* The texture fields of a span, copied out once so that the z-buffer stores
- * of the loop (which could alias the span's int fields) do not force the
- * compiler to reload them for every pixel. */
-struct ScanTex {
-    const uint16_t* texels;
-    int umask, vmask, vshift;
-};
-
-static inline ScanTex scan_tex(const Span* s)
-{
-    ScanTex t = {s->texels, s->umask, s->vmask, s->vshift};
-    return t;
-}
-
-static inline unsigned scan_texel(const ScanTex& t, uint32_t u, uint32_t v)
-{
-    int col = t.umask & ((int32_t)u >> FP_SHIFT);
-    int row = t.vmask & ((int32_t)v >> FP_SHIFT);
-    return t.texels[col + (row << t.vshift)];
-}
-
-/* 1 when the depth z + i * dz of every pixel i of a span of n (stepped in
- * 32 bits, read as signed) is greater than near, by a test cheap enough for
- * short spans: with |z| <= 2^30, |dz| <= 2^21 and at most 512 pixels, the
- * sums stay inside the int range (no wrap), so the depths run in a
- * straight line and it is enough that both ends are beyond near. */
-static inline int scan_aboveNear(fixed z, fixed dz, int n, fixed near)
-{
-    /* -2^30 <= z < 2^30 and -2^21 <= dz < 2^21, one unsigned compare each */
-    if (z <= near || (uint32_t)z + (1u << 30) >= (1u << 31) || (uint32_t)dz + (1u << 21) >= (1u << 22) || n > 512)
-        return 0;
-    return z + (n - 1) * dz > near;
-}
-
-/* The texel addressing of draw_scanline's own loops for textures up to
- * 2048 texels wide (vshift <= 11): the texel's byte offset takes each
- * coordinate's bits in one shift and mask. ((u >> 12) & umask) * 2 is
- * (u >> 11) & (umask << 1), and ((v >> 12) & vmask) << (vshift + 1) is
- * (v >> (11 - vshift)) & (vmask << (vshift + 1)): the sign bits of the
- * arithmetic shifts land above either mask. */
-struct ScanFast {
-    const char* tex;
-    int32_t colMask, rowMask;
-    int rowShift;
-};
-
-static inline ScanFast scan_fast(const ScanTex& t)
-{
-    ScanFast f = {(const char*)t.texels, t.umask << 1, t.vmask << (t.vshift + 1), 11 - t.vshift};
-    return f;
-}
-
-/* The texel at u, v; RS is the row shift when known at compile time (the
- * textures 256 texels wide), else -1 for f.rowShift. */
-template <int RS>
-static inline unsigned scan_fastTexel(const ScanFast& f, uint32_t u, uint32_t v)
-{
-    const int rs = RS >= 0 ? RS : f.rowShift;
-    return *(const uint16_t*)(f.tex + ((((int32_t)u >> 11) & f.colMask) + (((int32_t)v >> rs) & f.rowMask)));
-}
 
 /* The loop of scan_keyed for a span wholly beyond near: the z entry alone
  * is tested. */
@@ -139,6 +89,12 @@ void draw_scanline(Span* s)
     const int n = s->len;
     const PixShaderFunc shader = pixShader;
     if (shader) {
+        for (int k = 0; k < spanFormCount; k++) {
+            if (spanForms[k].shader == shader) {
+                spanForms[k].span(s);
+                return;
+            }
+        }
         for (int i = 0; i < n; i++, u += du, v += dv, z += dz) {
             if ((fixed)z <= zd[i] && (fixed)z > near) {
                 unsigned texel = scan_texel(t, u, v);
@@ -161,6 +117,29 @@ void draw_scanline(Span* s)
             }
         }
     }
+}
+
+int setShaderSpan(PixShaderFunc shader, SpanShaderFunc span)
+{
+    if (!shader)
+        return 0;
+    int k = 0;
+    while (k < spanFormCount && spanForms[k].shader != shader)
+        k++;
+    if (!span) { /* removed: the later entries move down */
+        for (; k + 1 < spanFormCount; k++)
+            spanForms[k] = spanForms[k + 1];
+        if (k < spanFormCount)
+            spanFormCount--;
+        return 1;
+    }
+    if (k == SPAN_FORMS_MAX)
+        return 0;
+    spanForms[k].shader = shader;
+    spanForms[k].span = span;
+    if (k == spanFormCount)
+        spanFormCount++;
+    return 1;
 }
 
 void draw_scanline_noTransp(Span* s)
@@ -396,9 +375,10 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     const fixed w = fp_sub(qr->x, xL);
     if (w == 0)
         return;
-    const fixed du = fp_div(fp_sub(qr->u, uL), w);
-    const fixed dv = fp_div(fp_sub(qr->v, vL), w);
-    const fixed dz = fp_div(fp_sub(qr->z, zL), w);
+    const FpDivisor kw = fp_divisor(w); /* one division for the three */
+    const fixed du = fp_divBy(fp_sub(qr->u, uL), kw);
+    const fixed dv = fp_divBy(fp_sub(qr->v, vL), kw);
+    const fixed dz = fp_divBy(fp_sub(qr->z, zL), kw);
 
     Span sp;
     tri_spanTexture(&sp);

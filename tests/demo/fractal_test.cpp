@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 #include "demo/demo.h"
 #include "math/kv_random.h"
 #include "platform/headless/headless.h"
 #include "platform/kv_sys.h"
+#include "video/kv_texture.h"
 
 namespace {
 
@@ -141,6 +143,76 @@ TEST(PixelHooks, AddIsTheSaturatingHalfSumAndLeavesTheDepth)
     func_add(&px, &z, 0, 5);
     EXPECT_EQ(px, 0xF7DE);
     EXPECT_EQ(z, 123);
+}
+
+/* The span forms that draw_scanline hands whole spans to against the hooks
+ * called pixel by pixel: on random spans (crossing near, steep, up to three
+ * rows long, so that the stipple's fallback for long spans runs too) over
+ * textures with key and black texels, 256 texels wide (the fast loop's
+ * constant row shift), 64 and 4096 (the plain addressing), from random
+ * points of the random sequence: the same pixels, depths and next number. */
+TEST(PixelHooks, SpanFormsDrawAndDrawNumbersAsTheHooksPixelByPixel)
+{
+    std::mt19937 rng(8);
+    static uint16_t screen[SCR_PIXELS];
+    uint16_t* const target = rTarget;
+    rTarget = screen;
+    cam_setClip(&cam, 10, 5000, 200.0f);
+    int slot = 0;
+    for (int lw : {8, 6, 12}) {
+        const int w = 1 << lw, h = 64;
+        killTex(slot);
+        Pic16b& t = tex[slot++];
+        t.pixels = (uint16_t*)calloc((size_t)w * h, sizeof(uint16_t));
+        t.width = (uint16_t)w, t.height = (uint16_t)h, t.widthLog2 = (uint16_t)lw;
+        for (int i = 0; i < w * h; i++)
+            t.pixels[i] = i % 7 == 0 ? TEX_KEY : i % 5 == 0 ? 0 : (uint16_t)(rng() | 1);
+        for (int k = 0; k < 400; k++) {
+            const PixShaderFunc hook = k % 2 ? func_noise : func_add;
+            sh_noise = (int)(rng() % 16);
+            const int at = 5 * SCR_W + (int)(rng() % SCR_W), len = 1 + (int)(rng() % (k % 8 ? 320 : 960));
+            Span s{};
+            s.len = len;
+            s.u = (fixed)rng(), s.v = (fixed)rng();
+            s.z = k % 3 ? (fixed)(rng() % (3000u * 4096)) - 20 * 4096 : (fixed)rng();
+            s.dz = (fixed)(rng() % (1u << 22)) - (1 << 21);
+            s.du = (fixed)(rng() % (1u << 20)) - (1 << 19);
+            s.dv = (fixed)(rng() % (1u << 20)) - (1 << 19);
+            s.width = w, s.height = h, s.umask = w - 1, s.vmask = h - 1, s.vshift = lw;
+            s.texels = t.pixels;
+            s.dst = screen + at;
+            s.zdst = zbuf + at;
+            std::vector<uint16_t> px0(screen + at, screen + at + len);
+            std::vector<fixed> z0(len);
+            for (fixed& z : z0)
+                z = (fixed)(rng() % (6000u * 4096)) - 100 * 4096;
+            const unsigned seed = rng(), skip = rng() % 2000;
+            std::vector<uint16_t> px[2];
+            std::vector<fixed> zs[2];
+            int next[2];
+            for (int form = 0; form < 2; form++) {
+                std::copy(px0.begin(), px0.end(), screen + at);
+                std::copy(z0.begin(), z0.end(), zbuf + at);
+                setShaderSpan(hook, nullptr);
+                if (form)
+                    demo_registerSpanForms();
+                kv_srand(seed);
+                for (unsigned i = 0; i < skip; i++)
+                    kv_rand();
+                setShader(hook);
+                draw_scanline(&s);
+                setShader(nullptr);
+                px[form].assign(screen + at, screen + at + len);
+                zs[form].assign(zbuf + at, zbuf + at + len);
+                next[form] = kv_rand();
+            }
+            ASSERT_EQ(px[0], px[1]) << "width " << w << " span " << k;
+            ASSERT_EQ(zs[0], zs[1]) << "width " << w << " span " << k;
+            ASSERT_EQ(next[0], next[1]) << "width " << w << " span " << k;
+        }
+    }
+    killAllTex();
+    rTarget = target;
 }
 
 } // namespace

@@ -74,6 +74,26 @@ TEST(IntegerForms, DivisionIn32BitsWhereTheShiftedDividendFits)
         }
 }
 
+/* One divisor's reciprocal for several quotients gives fp_div's, dividends
+ * and divisors at every size boundary of both forms. */
+TEST(IntegerForms, DivisionThroughOneDivisorsReciprocal)
+{
+    std::vector<int32_t> a = {0, 1, -1, 4095, -4096, (1 << 19) - 1, -(1 << 19) + 1, 1 << 19, -(1 << 19),
+                              (1 << 19) + 1, INT32_MAX, INT32_MIN, INT32_MIN + 1, 1 << 24, -(1 << 24)};
+    std::vector<int32_t> b = {0, 1, -1, 2, -2, 3, 4096, -4096, 7, 65535, (1 << 20) - 1, 1 << 20, -(1 << 20),
+                              (1 << 20) + 1, INT32_MAX, INT32_MIN, INT32_MIN + 1};
+    std::mt19937 rng(12);
+    for (int i = 0; i < 1500; i++) {
+        a.push_back((int32_t)rng() >> (rng() % 32));
+        b.push_back((int32_t)rng() >> (rng() % 32));
+    }
+    for (int32_t y : b) {
+        const FpDivisor k = fp_divisor(y);
+        for (int32_t x : a)
+            ASSERT_EQ(fp_divBy(x, k), fp_div(x, y)) << x << " / " << y;
+    }
+}
+
 /* The float form of fp_vecNormal's scale. */
 fixed refNormalScale(fixed len2)
 {

@@ -235,6 +235,47 @@ TEST_F(Raster, TheShaderTakesOverWritingOnlyInTheDefaultRoutine)
     setShader(nullptr);
 }
 
+/* Span forms: a registered form gets the spans of its own shader only, in
+ * place of the per-pixel calls, until it is removed; a fifth shader is
+ * refused while four are registered. */
+std::vector<const Span*> formSpans;
+void recordForm(Span* s)
+{
+    formSpans.push_back(s);
+}
+void otherShader(unsigned short*, fixed*, unsigned, fixed) {}
+void otherShader2(unsigned short*, fixed*, unsigned, fixed) {}
+void otherShader3(unsigned short*, fixed*, unsigned, fixed) {}
+void otherShader4(unsigned short*, fixed*, unsigned, fixed) {}
+
+TEST_F(Raster, ASpanFormTakesTheSpansOfItsShaderOnly)
+{
+    shaderCalls.clear();
+    formSpans.clear();
+    ASSERT_EQ(setShaderSpan(recordShader, recordForm), 1);
+    Span s = span(30, 2, 0, 0, 60 * 4096, &tex[0]);
+    setShader(recordShader);
+    draw_scanline(&s);
+    ASSERT_EQ(formSpans.size(), 1u);
+    EXPECT_EQ(formSpans[0], &s);
+    EXPECT_TRUE(shaderCalls.empty());
+    setShader(otherShader);
+    draw_scanline(&s);
+    EXPECT_EQ(formSpans.size(), 1u);
+    EXPECT_EQ(setShaderSpan(otherShader, recordForm), 1);
+    EXPECT_EQ(setShaderSpan(otherShader2, recordForm), 1);
+    EXPECT_EQ(setShaderSpan(otherShader3, recordForm), 1);
+    EXPECT_EQ(setShaderSpan(otherShader4, recordForm), 0);
+    EXPECT_EQ(setShaderSpan(nullptr, recordForm), 0);
+    for (PixShaderFunc f : {otherShader, otherShader2, otherShader3, recordShader})
+        EXPECT_EQ(setShaderSpan(f, nullptr), 1);
+    setShader(recordShader);
+    draw_scanline(&s);
+    EXPECT_EQ(formSpans.size(), 1u);
+    EXPECT_EQ(shaderCalls.size(), 2u);
+    setShader(nullptr);
+}
+
 /* ---- Edge set-up ------------------------------------------------------------ */
 
 TEST_F(Raster, EdgeSetUpScalesTexelsAndStartsAtRowZero)

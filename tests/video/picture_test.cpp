@@ -493,7 +493,8 @@ TEST_F(Blits, AdditiveBlitSkipsZeroAndKeyAndTakesSourceOnBlack)
 }
 
 /* The blits move pairs of pixels as words: against the one-pixel rule on
- * random pictures (with black, key and saturating pixels) and a random
+ * random pictures (with black, key and saturating pixels, and black
+ * stretches that the additive blit passes four pairs at a time) and a random
  * screen (with black), at every alignment of source and target and with
  * clipping on either side. */
 TEST_F(Blits, PairedBlitsMatchTheOnePixelRuleAtEveryAlignment)
@@ -512,6 +513,10 @@ TEST_F(Blits, PairedBlitsMatchTheOnePixelRuleAtEveryAlignment)
     for (int w : {36, 37}) {
         for (uint16_t& p : srcPx)
             p = pixel();
+        for (int run = 0; run < 12; run++) { /* black stretches, as in the pictures the demo adds */
+            const int at = (int)(rng() % srcPx.size()), len = 4 + (int)(rng() % 17);
+            std::fill(srcPx.begin() + at, srcPx.begin() + std::min<int>(at + len, (int)srcPx.size()), 0);
+        }
         Pic16b p{srcPx.data(), 9, (uint16_t)w, 5}; /* height, width */
         for (int x : {-3, -2, -1, 0, 1, 2, 3, 282, 283, 284, 285, 300, 301}) {
             for (int add = 0; add < 2; add++) {
