@@ -217,8 +217,9 @@ void MODFILE_SlidePeriod(MODFILE* mod, int c, int32_t delta)
     int32_t p = old + delta;
     if (mod->formatId == MODFILE_FORMAT_MOD) {
         /* the Amiga's range, B-3 to C-1; a note already outside it stays */
-        int32_t lo = old < MOD_TOP_PERIOD ? old : MOD_TOP_PERIOD;
-        int32_t hi = old > MOD_BOTTOM_PERIOD ? old : MOD_BOTTOM_PERIOD;
+        const int32_t top = MOD_TOP_PERIOD, bottom = MOD_BOTTOM_PERIOD;
+        int32_t lo = old < top ? old : top;
+        int32_t hi = old > bottom ? old : bottom;
         p = p < lo ? lo : p > hi ? hi : p;
     } else if (mod->formatId == MODFILE_FORMAT_S3M) {
         /* the output holds at the top (MODFILE_UpdateStep); a slide on past
@@ -228,7 +229,8 @@ void MODFILE_SlidePeriod(MODFILE* mod, int c, int32_t delta)
         if (p <= 0)
             ch->voice.active = 0;
     } else {
-        p = p < XM_TOP_PERIOD ? XM_TOP_PERIOD : p > XM_BOTTOM_PERIOD ? XM_BOTTOM_PERIOD : p;
+        const int32_t top = XM_TOP_PERIOD, bottom = XM_BOTTOM_PERIOD;
+        p = p < top ? top : p > bottom ? bottom : p;
     }
     MODFILE_SetPeriod(mod, c, p);
 }
