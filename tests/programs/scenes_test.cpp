@@ -1,5 +1,5 @@
 /* The scenes with the real data set: spot checks that would catch a scene
- * drawing the wrong thing in the wrong place. Runs from the repository root,
+ * drawing the wrong thing in the wrong place. Runs in the build tree,
  * where the build writes ./data. */
 #include <gtest/gtest.h>
 

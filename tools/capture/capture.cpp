@@ -5,8 +5,8 @@
  * on the headless platform: the clock advances exactly 1000/fps ms a frame
  * (frame k is drawn at floor(k * 1000 / fps) ms), and the virtual audio
  * device takes exactly the samples that time covers, so a capture is a
- * faithful, repeatable recording of the demo. Run it from the repository
- * root, where ./data is.
+ * faithful, repeatable recording of the demo. Run it in the build tree,
+ * where the build writes ./data.
  *
  *   orvel-capture --video FILE.mp4 [--fps N]          H.264 + AAC via ffmpeg, 640x480
  *   orvel-capture --frames DIR [--fps N] [--scale 1|2] frame_000000.png ...
