@@ -398,112 +398,97 @@ struct TriSinkRunner {
     }
 };
 
-/* 1 when every pixel that n rows of the left edge l can draw has a depth
- * beyond near, taken exactly: a row's pixels have the depths l.z + j * dz
- * (the row's left z, wrapping) for j from the pixels cut on the left up to
- * the span's end, so j < SCR_W - xl, and xl is at least the lower of the
- * first and the last row's (the left x runs in a straight line when its
- * last value, taken exactly, fits in 32 bits). The depth, affine in the row
- * and in j, has its extremes at the corners; when they lie beyond near and
- * within the int range no sum wraps, and every depth is beyond near. */
-static int tri_runBeyondNear(const TriEdge& l, int n, fixed dz, fixed near)
+/* ---- The rows of a triangle on a 256-wide texture (TriRun) ---------------- */
+
+/* The texel of U (u << 12) and v on a texture 256 texels wide. */
+static inline unsigned tri_runTexel(const TriRun* r, uint32_t U, uint32_t v)
 {
-    const int64_t x0 = l.x, x1 = x0 + (int64_t)(n - 1) * l.dx;
-    if (x1 < INT32_MIN || x1 > INT32_MAX)
-        return 0;
-    const int64_t xlMin = (x0 < x1 ? x0 : x1) >> FP_SHIFT;
-    const int64_t jMax = SCR_W - 1 + (xlMin < 0 ? -xlMin : 0);
-    const int64_t byRow = (int64_t)(n - 1) * l.dz, byCol = jMax * dz;
-    const int64_t lo = l.z + (byRow < 0 ? byRow : 0) + (byCol < 0 ? byCol : 0);
-    const int64_t hi = l.z + (byRow > 0 ? byRow : 0) + (byCol > 0 ? byCol : 0);
-    return lo > near && hi <= INT32_MAX;
+    return *(const uint16_t*)((const char*)r->texels + ((U >> 24) << 1) + (((int32_t)v >> 3) & r->rowMask));
 }
 
-/* Runs of rows on a texture 256 texels wide without a shader: tri_runFast
- * when every pixel of the run is beyond near, else span by span. */
-struct TriRunRunner {
-    TriRun run;
-    TriSinkRunner<TriFastSink> spans;
-    void operator()(int row, int last, TriEdge& l, fixed& rx, fixed rdx)
-    {
-        const int n = last - row + 1;
-        if (n <= 0)
-            return;
-        if (!tri_runBeyondNear(l, n, spans.dz, spans.sink.near)) {
-            spans(row, last, l, rx, rdx);
-            return;
-        }
-        run.lx = l.x;
-        run.lU = (uint32_t)l.u << FP_SHIFT;
-        run.lv = (uint32_t)l.v;
-        run.lz = (uint32_t)l.z;
-        run.ldx = l.dx;
-        run.ldU = (uint32_t)l.du << FP_SHIFT;
-        run.ldv = (uint32_t)l.dv;
-        run.ldz = (uint32_t)l.dz;
-        run.rx = rx;
-        run.rdx = rdx;
-        run.at = SCR_W * row;
-        run.atEnd = SCR_W * (last + 1);
-        tri_runFast(&run);
-        l.x = run.lx;
-        l.u = fp_add(l.u, fp_muli(l.du, n));
-        l.v = (fixed)run.lv;
-        l.z = (fixed)run.lz;
-        rx = run.rx;
-    }
-};
-
-/* ---- The run of rows (TriRun) --------------------------------------------- */
-
-void tri_runPortable(TriRun* r)
+/* The pixels first .. first + len - 1 of a span of r, from U, v, z. */
+static inline void tri_runSpan(const TriRun* r, int first, int len, uint32_t U, uint32_t v, uint32_t z)
 {
-    const char* tex = (const char*)r->texels;
-    for (; r->at != r->atEnd; r->at += SCR_W) {
-        const fixed lx = r->lx, rx = r->rx;
-        uint32_t u = r->lU, v = r->lv, z = r->lz;
-        r->lx = fp_add(lx, r->ldx);
-        r->lU += r->ldU;
-        r->lv += r->ldv;
-        r->lz += r->ldz;
-        r->rx = fp_add(rx, r->rdx);
-        int xl = fp_iconv(lx), xr = fp_iconv(rx);
-        if (xr > SCR_W)
-            xr = SCR_W;
-        if (xl < 0) {
-            if (xr <= 0)
-                continue;
-            const uint32_t t = (uint32_t)-xl;
-            u += r->dU * t;
-            v += r->dv * t;
-            z += r->dz * t;
-            xl = 0;
-        }
-        for (int i = r->at + xl, end = r->at + xr; i < end; i++, u += r->dU, v += r->dv, z += r->dz) {
-            if ((fixed)z <= r->zb[i]) {
-                const unsigned texel =
-                    *(const uint16_t*)(tex + ((u >> 24) << 1) + (((int32_t)v >> 3) & r->rowMask));
-                if (texel != r->key) {
-                    r->target[i] = (uint16_t)texel;
-                    r->zb[i] = (fixed)z;
-                }
+    for (int i = first, end = first + len; i < end; i++, U += r->dU, v += r->dv, z += r->dz) {
+        if ((fixed)z <= r->zb[i] && (fixed)z > r->near) {
+            const unsigned texel = tri_runTexel(r, U, v);
+            if (texel != r->key) {
+                r->target[i] = (uint16_t)texel;
+                r->zb[i] = (fixed)z;
             }
         }
     }
 }
 
+/* The span of the current row of r, then, unless held, both edges a row
+ * on. */
+static inline void tri_runRow(TriRun* r, bool held)
+{
+    const fixed lx = r->lx, rx = r->rx;
+    uint32_t U = r->lU, v = r->lv, z = r->lz;
+    if (!held) {
+        r->lx = fp_add(lx, r->ldx);
+        r->lU += r->ldU;
+        r->lv += r->ldv;
+        r->lz += r->ldz;
+        r->rx = fp_add(rx, r->rdx);
+    }
+    int xl = fp_iconv(lx), xr = fp_iconv(rx);
+    if (xr > SCR_W)
+        xr = SCR_W;
+    if (xl < 0) {
+        if (xr <= 0)
+            return;
+        const uint32_t t = (uint32_t)-xl;
+        U += r->dU * t;
+        v += r->dv * t;
+        z += r->dz * t;
+        xl = 0;
+    }
+    if (xr > xl)
+        tri_runSpan(r, r->at + xl, xr - xl, U, v, z);
+}
+
+void tri_runPortable(TriRun* r)
+{
+    tri_runRow(r, true);
+    for (;;) {
+        for (r->at += SCR_W; r->at != r->atEnd; r->at += SCR_W)
+            tri_runRow(r, false);
+        if (!r->lowerAtEnd)
+            return;
+        r->atEnd = r->lowerAtEnd;
+        r->lowerAtEnd = 0;
+        memcpy(r, r->lower, sizeof r->lower); /* lx .. rdx */
+        r->at -= SCR_W;
+    }
+}
+
 #if defined(__arm__) && !defined(__thumb__)
-/* tri_runPortable in ARM code for the handheld: about 29 instructions a
+/* A span the ARM code cannot show to lie beyond near: the whole rule, from
+ * the U, v, z in r->scratch. */
+extern "C" void tri_runNearSpan(TriRun* r, int first, int len)
+{
+    tri_runSpan(r, first, len, r->scratch[0], r->scratch[1], r->scratch[2]);
+}
+
+/* tri_runPortable in ARM code for the handheld: about 40 instructions a
  * row with a span (the compiler's took some 90, spilling the texture
  * addressing around the pixel loop), 15 a drawn pixel and 8 a hidden one.
- * The run's fields are read at their fixed offsets (TriRun); [sp] keeps
- * the run's address, every register serves the pixel loop. Pixel loop
- * registers: r0 texel, r1 U, r2 v, r3 z, r4 dU, r5 dv, r6 dz, r7 texels,
- * r8 the span's z entries end, r9 its pixels end, r10 texel row offset,
- * r11 rowMask, r12 k (-2 * pixels left, stepping 2 up to 0: the pixel at
- * r9 + k, its z entry at r8 + 2k), lr the key. */
+ * A span whose first depth lies in (near, 2^30) and whose last depth,
+ * first + (len - 1) * dz, lies beyond near has every depth beyond near
+ * (|dz| <= 2^21 and len <= 320: the depths run in a straight line without
+ * wrapping), so its pixel loop tests the z entry alone; any other span goes
+ * to tri_runNearSpan. The run's fields are read at their fixed offsets
+ * (TriRun); [sp] keeps its address. Pixel loop registers: r0 texel, r1 U,
+ * r2 v, r3 z, r4 dU, r5 dv, r6 dz, r7 texels, r8 the span's z entries end,
+ * r9 its pixels end, r10 texel row offset, r11 rowMask, r12 k (-2 * pixels
+ * left, stepping 2 up to 0: the pixel at r9 + k, its z entry at r8 + 2k),
+ * lr the key. */
 static_assert(offsetof(TriRun, ldx) == 16 && offsetof(TriRun, rx) == 32 && offsetof(TriRun, at) == 40 &&
-                  offsetof(TriRun, dU) == 48 && offsetof(TriRun, texels) == 60 && offsetof(TriRun, key) == 76,
+                  offsetof(TriRun, dU) == 48 && offsetof(TriRun, texels) == 60 && offsetof(TriRun, key) == 76 &&
+                  offsetof(TriRun, near) == 80 && offsetof(TriRun, lowerAtEnd) == 84 &&
+                  offsetof(TriRun, lower) == 88 && offsetof(TriRun, scratch) == 128,
               "tri_runArm reads TriRun at these offsets");
 extern "C" void tri_runArm(TriRun* r);
 __asm__(R"(
@@ -514,11 +499,16 @@ __asm__(R"(
     .type tri_runArm, %function
 tri_runArm:
     push    {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
+    mov     lr, r0                  @ the held row: edges not stepped
+    ldmia   lr, {r0-r11}
+    add     r4, r10, #320
+    str     r4, [lr, #40]
+    b       .Ltri_runX
 .Ltri_runRow:
     ldr     lr, [sp]                @ the run
     ldmia   lr, {r0-r11}            @ lx lU lv lz ldx ldU ldv ldz rx rdx at atEnd
     cmp     r10, r11
-    beq     .Ltri_runDone
+    beq     .Ltri_runEnd
     add     r4, r0, r4              @ the left edge a row on
     add     r5, r1, r5
     add     r6, r2, r6
@@ -528,6 +518,7 @@ tri_runArm:
     add     r4, r10, #320           @ the next row
     str     r9, [lr, #32]
     str     r4, [lr, #40]
+.Ltri_runX:
     mov     r8, r8, asr #12         @ xr, cut at the right side
     cmp     r8, #320
     movgt   r8, #320
@@ -536,7 +527,17 @@ tri_runArm:
 .Ltri_runSpan:                      @ r12 xl >= 0, r8 xr, r10 the row, r1-r3 U v z at xl
     subs    r11, r8, r12            @ pixels
     ble     .Ltri_runRow
-    add     r10, r10, r12
+    add     r10, r10, r12           @ the span's first pixel
+    ldr     r0, [lr, #80]           @ near
+    ldr     r6, [lr, #56]           @ dz
+    cmp     r3, #0x40000000         @ first depth in [0, 2^30) ...
+    bhs     .Ltri_runNear
+    cmp     r3, r0                  @ ... and beyond near
+    ble     .Ltri_runNear
+    sub     r12, r11, #1
+    mla     r12, r6, r12, r3        @ the last depth
+    cmp     r12, r0
+    ble     .Ltri_runNear
     add     r10, r10, r11           @ one past the span's last pixel
     rsb     r12, r11, #0
     mov     r12, r12, lsl #1        @ k
@@ -573,6 +574,25 @@ tri_runArm:
     mla     r3, r6, r12, r3
     mov     r12, #0
     b       .Ltri_runSpan
+.Ltri_runNear:                      @ r10 the first pixel, r11 pixels
+    add     r0, lr, #128
+    stmia   r0, {r1-r3}             @ U v z
+    mov     r0, lr
+    mov     r1, r10
+    mov     r2, r11
+    bl      tri_runNearSpan
+    b       .Ltri_runRow
+.Ltri_runEnd:                       @ the lower part, if any
+    ldr     r0, [lr, #84]
+    cmp     r0, #0
+    beq     .Ltri_runDone
+    str     r0, [lr, #44]
+    mov     r1, #0
+    str     r1, [lr, #84]
+    add     r12, lr, #88
+    ldmia   r12, {r0-r9}
+    stmia   lr, {r0-r9}
+    b       .Ltri_runRow
 .Ltri_runDone:
     pop     {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
     bx      lr
@@ -588,6 +608,58 @@ void tri_runFast(TriRun* r)
 #else
     tri_runPortable(r);
 #endif
+}
+
+/* The edges of one part of a TriRun: the left edge l, the right edge's x
+ * and step; u shifted for the run. */
+static inline void tri_runEdges(uint32_t* w, const TriEdge& l, fixed rx, fixed rdx)
+{
+    w[0] = (uint32_t)l.x;
+    w[1] = (uint32_t)l.u << FP_SHIFT;
+    w[2] = (uint32_t)l.v;
+    w[3] = (uint32_t)l.z;
+    w[4] = (uint32_t)l.dx;
+    w[5] = (uint32_t)l.du << FP_SHIFT;
+    w[6] = (uint32_t)l.dv;
+    w[7] = (uint32_t)l.dz;
+    w[8] = (uint32_t)rx;
+    w[9] = (uint32_t)rdx;
+}
+
+/* The edge e advanced by n rows. */
+static inline TriEdge tri_edgeAt(const Edge3D* e, int n)
+{
+    TriEdge t = tri_edge(e);
+    t.x = fp_add(t.x, fp_muli(t.dx, n));
+    t.u = fp_add(t.u, fp_muli(t.du, n));
+    t.v = fp_add(t.v, fp_muli(t.dv, n));
+    t.z = fp_add(t.z, fp_muli(t.dz, n));
+    return t;
+}
+
+/* The rows of tri_rows as one TriRun: the rows to the middle vertex's (when
+ * it is below the first) with the short edge pq, the held first row at
+ * their start values; below it the short edge qr from its start and the
+ * long edge pr from ymid - ystart rows on. When the middle vertex's row is
+ * the first, the first part is the lower one (pr at its start). */
+static void tri_runRows(TriRun* run, const Edge3D* pr, const Edge3D* pq, const Edge3D* qr, bool longLeft,
+                        int ystart, int ymid, int ylast)
+{
+    const TriEdge lo = tri_edgeAt(pr, ymid - ystart), q = tri_edge(qr);
+    uint32_t* const first = (uint32_t*)run;
+    if (ystart < ymid) {
+        const TriEdge p = tri_edge(pr), s = tri_edge(pq);
+        tri_runEdges(first, longLeft ? p : s, longLeft ? s.x : p.x, longLeft ? s.dx : p.dx);
+        run->atEnd = SCR_W * ((ymid < ylast ? ymid : ylast) + 1);
+        run->lowerAtEnd = ymid < ylast ? SCR_W * (ylast + 1) : 0;
+        tri_runEdges(run->lower, longLeft ? lo : q, longLeft ? q.x : lo.x, longLeft ? q.dx : lo.dx);
+    } else {
+        tri_runEdges(first, longLeft ? lo : q, longLeft ? q.x : lo.x, longLeft ? q.dx : lo.dx);
+        run->atEnd = SCR_W * (ylast + 1);
+        run->lowerAtEnd = 0;
+    }
+    run->at = SCR_W * ystart;
+    tri_runFast(run);
 }
 
 void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
@@ -645,22 +717,22 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
         return;
     }
     const TriFastSink fast = {scan_fast(scan_tex(&sp)), (uint32_t)du, (uint32_t)dv, (uint32_t)dz, cam.near};
-    if (sp.width != 256) {
+    if (sp.width != 256 || dz < -(1 << 21) || dz > (1 << 21)) {
         TriSinkRunner<TriFastSink> run = {fast, du, dv, dz};
         tri_rows(pr, pq, qr, w > 0, ystart, ymid, ylast, run);
         return;
     }
-    TriRunRunner run;
-    run.spans = {fast, du, dv, dz};
-    run.run.dU = (uint32_t)du << FP_SHIFT;
-    run.run.dv = (uint32_t)dv;
-    run.run.dz = (uint32_t)dz;
-    run.run.texels = sp.texels;
-    run.run.zb = zbuf;
-    run.run.target = rTarget;
-    run.run.rowMask = sp.vmask << 9;
-    run.run.key = TEX_KEY;
-    tri_rows(pr, pq, qr, w > 0, ystart, ymid, ylast, run);
+    TriRun run;
+    run.dU = (uint32_t)du << FP_SHIFT;
+    run.dv = (uint32_t)dv;
+    run.dz = (uint32_t)dz;
+    run.texels = sp.texels;
+    run.zb = zbuf;
+    run.target = rTarget;
+    run.rowMask = sp.vmask << 9;
+    run.key = TEX_KEY;
+    run.near = cam.near;
+    tri_runRows(&run, pr, pq, qr, w > 0, ystart, ymid, ylast);
 }
 
 void drawtritex16b_FixPoint_split2(const Face3D* face, Object3D* obj)
