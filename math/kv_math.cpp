@@ -97,6 +97,35 @@ static constexpr struct IsqrtTop {
     constexpr uint8_t operator[](int i) const { return r[i]; }
 } kIsqrtTop;
 
+/* kLeadingZeros8[i]: the leading zero bits of i as an 8-bit value (8 for
+ * 0). */
+static constexpr struct LeadingZeros8 {
+    uint8_t z[256];
+    constexpr LeadingZeros8() : z()
+    {
+        for (int i = 0; i < 256; i++) {
+            int k = 8;
+            for (int v = i; v; v >>= 1)
+                k--;
+            z[i] = (uint8_t)k;
+        }
+    }
+    constexpr uint8_t operator[](uint32_t i) const { return z[i]; }
+} kLeadingZeros8;
+
+/* kRecip9[i] = floor(2^40 / (257 + i)): a reciprocal, 2^63 over the upper
+ * end of the bucket of 32-bit values whose top nine bits are 256 + i, so at
+ * or below 2^63 / D for every D of the bucket; 2^31 .. 2^32. */
+static constexpr struct Recip9 {
+    uint32_t r[256];
+    constexpr Recip9() : r()
+    {
+        for (int i = 0; i < 256; i++)
+            r[i] = (uint32_t)((1ull << 40) / (uint64_t)(257 + i));
+    }
+    constexpr uint32_t operator[](uint32_t i) const { return r[i]; }
+} kRecip9;
+
 static const float SIN_STEPS_PER_RAD = 40.743664f; /* 256 / (2*pi) */
 static const float HALF_PI_F = 1.5707964f;        /* pi/2 rounded to float */
 static const float QUADRANT_ADD = 3.1416f;        /* added by batan2 for x > 0 */
@@ -147,6 +176,38 @@ int isqrt(int n)
 
 /* ---- Division -------------------------------------------------------------- */
 
+uint32_t fp_udivRecip(uint32_t n, uint32_t d)
+{
+    /* s: the leading zeros of d; D = d << s lies in [2^31, 2^32). */
+    int s;
+    if (d >> 16)
+        s = d >> 24 ? kLeadingZeros8[d >> 24] : 8 + kLeadingZeros8[d >> 16];
+    else
+        s = d >> 8 ? 16 + kLeadingZeros8[d >> 8] : 24 + kLeadingZeros8[d];
+    const uint32_t D = d << s;
+    /* R <= 2^63 / D throughout: the table's entry for D's top nine bits is
+     * the reciprocal of the bucket's upper end. A Newton step from below,
+     * R + R * e / 2^63 with e = 2^63 - D * R >= 0, stays at or below 2^63 /
+     * D (the true step's shortfall is (2^63 / D) * (e / 2^63)^2), and
+     * every truncation below (e's low word, the product's low bits) only
+     * lowers it; each step squares the relative shortfall, 2^-8, 2^-16,
+     * then about 2^-30. R stays below 2^32. */
+    uint32_t R = kRecip9[(D >> 23) & 255u];
+    for (int step = 0; step < 2; step++) {
+        const uint64_t e = (1ull << 63) - (uint64_t)D * R;
+        R += (uint32_t)(((uint64_t)R * (uint32_t)(e >> 32)) >> 31);
+    }
+    /* q = n * 2^s / D >= n * R / 2^(63 - s), the estimate; its shortfall is
+     * below q * 2^-29 + 1, a few units at most */
+    uint32_t q = (uint32_t)(((uint64_t)n * R) >> 32) >> (31 - s);
+    uint32_t rem = n - q * d;
+    while (rem >= d) {
+        q++;
+        rem -= d;
+    }
+    return q;
+}
+
 fixed fp_divWide(fixed a, fixed b)
 {
     const uint32_t ua = a < 0 ? 0u - (uint32_t)a : (uint32_t)a;
@@ -155,8 +216,8 @@ fixed fp_divWide(fixed a, fixed b)
         /* |a| * 4096 / |b| = (|a| / |b|) * 4096 + (r * 4096) / |b| with r
          * the remainder, below |b|, so r * 4096 fits; the quotient wraps
          * to 32 bits as the 64-bit one's low half does */
-        const uint32_t q1 = ua / ub, r = ua % ub;
-        const uint32_t q = (q1 << FP_SHIFT) + (r << FP_SHIFT) / ub;
+        const uint32_t q1 = fp_udiv(ua, ub), r = ua - q1 * ub;
+        const uint32_t q = (q1 << FP_SHIFT) + fp_udiv(r << FP_SHIFT, ub);
         return (fixed)((a < 0) != (b < 0) ? 0u - q : q);
     }
     return (fixed)(uint32_t)(((int64_t)a * FP_ONE) / (int64_t)b);

@@ -160,6 +160,36 @@ inline fixed fp_mulf(fixed a, float f)
     return fp_ftoi((float)a * f);
 }
 
+/* floor(n / d) for d >= 1 by a reciprocal, on every build: d shifted up to
+ * its top bit (the shift from a table of leading zeros), a reciprocal of 8
+ * bits from a 256-entry table and two Newton steps, each kept at or below
+ * the true 2^63 / d (so the estimated quotient never passes the true one),
+ * then a multiply and the remainder's correction, a few steps at most. No
+ * division instruction: the handheld has no divider and the C library's
+ * division loops over the quotient's bits. */
+uint32_t fp_udivRecip(uint32_t n, uint32_t d);
+
+/* floor(n / d) for d >= 1: fp_udivRecip on the handheld, the machine's
+ * division elsewhere. */
+inline uint32_t fp_udiv(uint32_t n, uint32_t d)
+{
+#if defined(__arm__)
+    return fp_udivRecip(n, d);
+#else
+    return n / d;
+#endif
+}
+
+/* n / d truncated toward zero, for d != 0 and n != INT32_MIN, through
+ * fp_udiv on the magnitudes. */
+inline int32_t fp_sdiv(int32_t n, int32_t d)
+{
+    const uint32_t un = n < 0 ? 0u - (uint32_t)n : (uint32_t)n;
+    const uint32_t ud = d < 0 ? 0u - (uint32_t)d : (uint32_t)d;
+    const uint32_t q = fp_udiv(un, ud);
+    return (int32_t)((n < 0) != (d < 0) ? 0u - q : q);
+}
+
 /* fp_div for a dividend whose shift by 12 does not fit in 32 bits (b not
  * 0): for |b| <= 2^20 two 32-bit divisions, |a| / |b| and its remainder
  * shifted by 12 over |b|, make the same quotient; else the 64-bit
@@ -177,7 +207,7 @@ inline fixed fp_div(fixed a, fixed b)
      * would not): the 32-bit division gives the same quotient, at a
      * fraction of the 64-bit one's cost on a machine without divider. */
     if (a > -(1 << 19) && a < (1 << 19))
-        return (a * FP_ONE) / b;
+        return fp_sdiv(a * FP_ONE, b);
     return fp_divWide(a, b);
 }
 
@@ -191,11 +221,11 @@ struct FpDivisor {
     uint32_t r;  /* (2^32 - 1) / |b|, 0 for b == 0 */
 };
 
-/* The divisor b, with one 32-bit division. */
+/* The divisor b, with one 32-bit division (fp_udiv). */
 inline FpDivisor fp_divisor(fixed b)
 {
     const uint32_t ub = b < 0 ? 0u - (uint32_t)b : (uint32_t)b;
-    FpDivisor k = {b, ub, ub ? 0xFFFFFFFFu / ub : 0u};
+    FpDivisor k = {b, ub, ub ? fp_udiv(0xFFFFFFFFu, ub) : 0u};
     return k;
 }
 

@@ -3,8 +3,10 @@
  */
 #include "render3d/kv_3D.h"
 
+#include <cstddef>
 #include <cstring>
 
+#include "render3d/kv_3D_local.h"
 #include "render3d/kv_3D_span.h"
 
 /* ---- Globals ---------------------------------------------------------------
@@ -55,7 +57,7 @@ static inline void scan_keyedFar(const ScanFast& f, uint32_t u, uint32_t v, uint
 /* draw_scanline without a shader, for a texture with vshift <= 11: the
  * pixels of [dst, dst + n) and their z entries. A span wholly beyond near
  * tests the z entry alone. */
-static inline void scan_keyed(const ScanFast& f, uint32_t u, uint32_t v, uint32_t z, uint32_t du, uint32_t dv,
+static __attribute__((noinline)) void scan_keyed(const ScanFast& f, uint32_t u, uint32_t v, uint32_t z, uint32_t du, uint32_t dv,
                               uint32_t dz, uint16_t* dst, fixed* zd, int n, fixed near)
 {
     uint16_t* const dend = dst + n;
@@ -267,73 +269,397 @@ void calc_edge(const Vertex3D* top, const Vertex3D* bottom, Edge3D* e)
     }
 }
 
+/* An edge running down the rows of the cached routine: x, u, v, z on the
+ * current row and their steps a row. The right edge of a span needs x
+ * alone. */
+struct TriEdge {
+    fixed x, u, v, z;
+    fixed dx, du, dv, dz;
+};
+
+static inline TriEdge tri_edge(const Edge3D* e)
+{
+    TriEdge t = {e->x, e->u, e->v, e->z, e->dx, e->du, e->dv, e->dz};
+    return t;
+}
+
+/* The span of one row between the left edge l and the right edge's x, rx,
+ * handed to sink(row, xl, len, u, v, z) when it is not empty. Columns are
+ * clamped to the screen here: a span wholly left or right of it is empty,
+ * one reaching past either side is cut to 0..319, its start values advanced
+ * by the pixels cut on the left. */
+template <class Sink>
+static inline void tri_span(int row, const TriEdge& l, fixed rx, fixed du, fixed dv, fixed dz, Sink& sink)
+{
+    int xl = fp_iconv(l.x);
+    int xr = fp_iconv(rx);
+    if (xr > SCR_W)
+        xr = SCR_W;
+    fixed u = l.u, v = l.v, z = l.z;
+    if (xl < 0) {
+        if (xr <= 0)
+            return;
+        const int t = -xl;
+        u = fp_add(u, fp_muli(du, t));
+        v = fp_add(v, fp_muli(dv, t));
+        z = fp_add(z, fp_muli(dz, t));
+        xl = 0;
+    }
+    const int len = xr - xl;
+    if (len > 0)
+        sink(row, xl, len, u, v, z);
+}
+
+/* Rows row .. last, each drawn, then both edges stepped. */
+template <class Sink>
+static inline void tri_run(int row, int last, TriEdge& l, fixed& rx, fixed rdx, fixed du, fixed dv, fixed dz,
+                           Sink& sink)
+{
+    for (; row <= last; row++) {
+        tri_span(row, l, rx, du, dv, dz, sink);
+        l.x = fp_add(l.x, l.dx);
+        l.u = fp_add(l.u, l.du);
+        l.v = fp_add(l.v, l.dv);
+        l.z = fp_add(l.z, l.dz);
+        rx = fp_add(rx, rdx);
+    }
+}
+
 /* The rows ystart..ylast of the cached routine (clamped to the screen by
- * the caller). Two running edges: the long one, pr, and the short one,
- * which starts on pq (on qr when the middle vertex's row is the first) and
+ * the caller), with the long edge pr on the left when longLeft. The short
+ * edge starts on pq (on qr when the middle vertex's row is the first) and
  * restarts on qr after row ymid; the first two rows of each run share the
- * start values. The long edge is on the left when LONG_LEFT. Only what a
- * span reads is kept: x, u, v, z of the left edge and x of the right one,
- * each stepped as a running edge steps it. */
-template <bool LONG_LEFT>
-static void tri_rows(const Edge3D* pr, const Edge3D* pq, const Edge3D* qr, int ystart, int ymid, int ylast, Span* sp)
+ * start values. So: row ystart at the start values; rows ystart + 1 ..
+ * ymid at the same start values, both edges stepping after each row; rows
+ * ymid + 1 .. ylast with the short edge from qr's start values and the long
+ * edge running on. run(row, last, l, rx, rdx) draws rows row .. last (none
+ * when row > last) as tri_run does, stepping l and rx. */
+template <class Runner>
+static inline void tri_rows(const Edge3D* pr, const Edge3D* pq, const Edge3D* qr, bool longLeft, int ystart,
+                            int ymid, int ylast, Runner& run)
 {
     const Edge3D* s0 = ystart < ymid ? pq : qr;
-    const Edge3D* le = LONG_LEFT ? pr : s0;
-    const Edge3D* re = LONG_LEFT ? s0 : pr;
-    fixed lx = le->x, lu = le->u, lv = le->v, lz = le->z;
-    fixed ldx = le->dx, ldu = le->du, ldv = le->dv, ldz = le->dz;
+    const Edge3D* re = longLeft ? s0 : pr;
+    TriEdge l = tri_edge(longLeft ? pr : s0);
     fixed rx = re->x, rdx = re->dx;
-    const fixed du = sp->du, dv = sp->dv, dz = sp->dz;
-    /* The default scanline routine without a shader runs inline, its span
-     * passed in registers (the same work as the call). */
-    const int inlineRows = scanLine == draw_scanline && !pixShader && sp->vshift <= 11;
-    const ScanFast fast = scan_fast(scan_tex(sp));
-    const fixed near = cam.near;
-    for (int row = ystart; row <= ylast; row++) {
-        int xl = fp_iconv(lx);
-        int xr = fp_iconv(rx);
-        /* Columns are clamped to the screen here: a span wholly left or right
-         * of it is skipped, one reaching past either side is cut to 0..319. */
-        if (xr >= 0 && xl < SCR_W) {
-            fixed u = lu, v = lv, z = lz;
-            if (xl < 0) {
-                const int t = -xl;
-                u = fp_add(u, fp_muli(du, t));
-                v = fp_add(v, fp_muli(dv, t));
-                z = fp_add(z, fp_muli(dz, t));
-                xl = 0;
-            }
-            const int len = (xr < SCR_W ? xr : SCR_W) - xl;
-            if (len > 0 && inlineRows) {
-                scan_keyed(fast, (uint32_t)u, (uint32_t)v, (uint32_t)z, (uint32_t)du, (uint32_t)dv, (uint32_t)dz,
-                           rTarget + SCR_W * row + xl, zbuf + SCR_W * row + xl, len, near);
-            } else if (len > 0) {
-                sp->len = len;
-                sp->u = u;
-                sp->v = v;
-                sp->z = z;
-                sp->dst = rTarget + SCR_W * row + xl;
-                sp->zdst = zbuf + SCR_W * row + xl;
-                scanLine(sp);
-            }
-        }
-        /* the long edge steps after the first row; the short one restarts
-         * on qr after row ymid, else steps after the first row */
-        const int stepLong = row != ystart, restart = row == ymid, stepShort = !restart && row != ystart;
-        if (LONG_LEFT ? stepLong : stepShort) {
-            lx = fp_add(lx, ldx);
-            lu = fp_add(lu, ldu);
-            lv = fp_add(lv, ldv);
-            lz = fp_add(lz, ldz);
-        } else if (!LONG_LEFT && restart) {
-            lx = qr->x, lu = qr->u, lv = qr->v, lz = qr->z;
-            ldx = qr->dx, ldu = qr->du, ldv = qr->dv, ldz = qr->dz;
-        }
-        if (LONG_LEFT ? stepShort : stepLong)
-            rx = fp_add(rx, rdx);
-        else if (LONG_LEFT && restart)
-            rx = qr->x, rdx = qr->dx;
+    TriEdge l1 = l;
+    fixed rx1 = rx;
+    run(ystart, ystart, l1, rx1, rdx); /* stepped copies: the next row starts at the same values */
+    const int last = ymid < ylast ? ymid : ylast;
+    run(ystart + 1, last, l, rx, rdx);
+    if (last == ylast)
+        return;
+    if (longLeft) {
+        rx = qr->x;
+        rdx = qr->dx;
+    } else {
+        l = tri_edge(qr);
     }
+    run(ymid + 1, ylast, l, rx, rdx);
+}
+
+/* The spans of the cached routine for the default scanline routine without
+ * a shader and textures up to 2048 texels wide: the keyed loop, its span
+ * passed in registers (the same work as draw_scanline on the span). */
+struct TriFastSink {
+    ScanFast f;
+    uint32_t du, dv, dz;
+    fixed near;
+    void operator()(int row, int xl, int len, fixed u, fixed v, fixed z) const
+    {
+        const int at = SCR_W * row + xl;
+        scan_keyed(f, (uint32_t)u, (uint32_t)v, (uint32_t)z, du, dv, dz, rTarget + at, zbuf + at, len, near);
+    }
+};
+
+/* The spans of the cached routine through scanLine. */
+struct TriSpanSink {
+    Span* sp;
+    void operator()(int row, int xl, int len, fixed u, fixed v, fixed z) const
+    {
+        sp->len = len;
+        sp->u = u;
+        sp->v = v;
+        sp->z = z;
+        sp->dst = rTarget + SCR_W * row + xl;
+        sp->zdst = zbuf + SCR_W * row + xl;
+        scanLine(sp);
+    }
+};
+
+/* Runs of rows span by span through a sink (tri_rows' runner). */
+template <class Sink>
+struct TriSinkRunner {
+    Sink sink;
+    fixed du, dv, dz;
+    void operator()(int row, int last, TriEdge& l, fixed& rx, fixed rdx)
+    {
+        tri_run(row, last, l, rx, rdx, du, dv, dz, sink);
+    }
+};
+
+/* ---- The rows of a triangle on a 256-wide texture (TriRun) ---------------- */
+
+/* The texel of U (u << 12) and v on a texture 256 texels wide. */
+static inline unsigned tri_runTexel(const TriRun* r, uint32_t U, uint32_t v)
+{
+    return *(const uint16_t*)((const char*)r->texels + ((U >> 24) << 1) + (((int32_t)v >> 3) & r->rowMask));
+}
+
+/* The pixels first .. first + len - 1 of a span of r, from U, v, z. */
+static inline void tri_runSpan(const TriRun* r, int first, int len, uint32_t U, uint32_t v, uint32_t z)
+{
+    for (int i = first, end = first + len; i < end; i++, U += r->dU, v += r->dv, z += r->dz) {
+        if ((fixed)z <= r->zb[i] && (fixed)z > r->near) {
+            const unsigned texel = tri_runTexel(r, U, v);
+            if (texel != r->key) {
+                r->target[i] = (uint16_t)texel;
+                r->zb[i] = (fixed)z;
+            }
+        }
+    }
+}
+
+/* The span of the current row of r, then, unless held, both edges a row
+ * on. */
+static inline void tri_runRow(TriRun* r, bool held)
+{
+    const fixed lx = r->lx, rx = r->rx;
+    uint32_t U = r->lU, v = r->lv, z = r->lz;
+    if (!held) {
+        r->lx = fp_add(lx, r->ldx);
+        r->lU += r->ldU;
+        r->lv += r->ldv;
+        r->lz += r->ldz;
+        r->rx = fp_add(rx, r->rdx);
+    }
+    int xl = fp_iconv(lx), xr = fp_iconv(rx);
+    if (xr > SCR_W)
+        xr = SCR_W;
+    if (xl < 0) {
+        if (xr <= 0)
+            return;
+        const uint32_t t = (uint32_t)-xl;
+        U += r->dU * t;
+        v += r->dv * t;
+        z += r->dz * t;
+        xl = 0;
+    }
+    if (xr > xl)
+        tri_runSpan(r, r->at + xl, xr - xl, U, v, z);
+}
+
+void tri_runPortable(TriRun* r)
+{
+    tri_runRow(r, true);
+    for (;;) {
+        for (r->at += SCR_W; r->at != r->atEnd; r->at += SCR_W)
+            tri_runRow(r, false);
+        if (!r->lowerAtEnd)
+            return;
+        r->atEnd = r->lowerAtEnd;
+        r->lowerAtEnd = 0;
+        memcpy(r, r->lower, sizeof r->lower); /* lx .. rdx */
+        r->at -= SCR_W;
+    }
+}
+
+#if defined(__arm__) && !defined(__thumb__)
+/* A span the ARM code cannot show to lie beyond near: the whole rule, from
+ * the U, v, z in r->scratch. */
+extern "C" void tri_runNearSpan(TriRun* r, int first, int len)
+{
+    tri_runSpan(r, first, len, r->scratch[0], r->scratch[1], r->scratch[2]);
+}
+
+/* tri_runPortable in ARM code for the handheld: about 40 instructions a
+ * row with a span (the compiler's took some 90, spilling the texture
+ * addressing around the pixel loop), 15 a drawn pixel and 8 a hidden one.
+ * A span whose first depth lies in (near, 2^30) and whose last depth,
+ * first + (len - 1) * dz, lies beyond near has every depth beyond near
+ * (|dz| <= 2^21 and len <= 320: the depths run in a straight line without
+ * wrapping), so its pixel loop tests the z entry alone; any other span goes
+ * to tri_runNearSpan. The run's fields are read at their fixed offsets
+ * (TriRun); [sp] keeps its address. Pixel loop registers: r0 texel, r1 U,
+ * r2 v, r3 z, r4 dU, r5 dv, r6 dz, r7 texels, r8 the span's z entries end,
+ * r9 its pixels end, r10 texel row offset, r11 rowMask, r12 k (-2 * pixels
+ * left, stepping 2 up to 0: the pixel at r9 + k, its z entry at r8 + 2k),
+ * lr the key. */
+static_assert(offsetof(TriRun, ldx) == 16 && offsetof(TriRun, rx) == 32 && offsetof(TriRun, at) == 40 &&
+                  offsetof(TriRun, dU) == 48 && offsetof(TriRun, texels) == 60 && offsetof(TriRun, key) == 76 &&
+                  offsetof(TriRun, near) == 80 && offsetof(TriRun, lowerAtEnd) == 84 &&
+                  offsetof(TriRun, lower) == 88 && offsetof(TriRun, scratch) == 128,
+              "tri_runArm reads TriRun at these offsets");
+extern "C" void tri_runArm(TriRun* r);
+__asm__(R"(
+    .pushsection .text
+    .arm
+    .align 2
+    .global tri_runArm
+    .type tri_runArm, %function
+tri_runArm:
+    push    {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
+    mov     lr, r0                  @ the held row: edges not stepped
+    ldmia   lr, {r0-r11}
+    add     r4, r10, #320
+    str     r4, [lr, #40]
+    b       .Ltri_runX
+.Ltri_runRow:
+    ldr     lr, [sp]                @ the run
+    ldmia   lr, {r0-r11}            @ lx lU lv lz ldx ldU ldv ldz rx rdx at atEnd
+    cmp     r10, r11
+    beq     .Ltri_runEnd
+    add     r4, r0, r4              @ the left edge a row on
+    add     r5, r1, r5
+    add     r6, r2, r6
+    add     r7, r3, r7
+    stmia   lr, {r4-r7}
+    add     r9, r8, r9              @ the right edge a row on
+    add     r4, r10, #320           @ the next row
+    str     r9, [lr, #32]
+    str     r4, [lr, #40]
+.Ltri_runX:
+    mov     r8, r8, asr #12         @ xr, cut at the right side
+    cmp     r8, #320
+    movgt   r8, #320
+    movs    r12, r0, asr #12        @ xl
+    bmi     .Ltri_runLeft
+.Ltri_runSpan:                      @ r12 xl >= 0, r8 xr, r10 the row, r1-r3 U v z at xl
+    subs    r11, r8, r12            @ pixels
+    ble     .Ltri_runRow
+    add     r10, r10, r12           @ the span's first pixel
+    ldr     r0, [lr, #80]           @ near
+    ldr     r6, [lr, #56]           @ dz
+    cmp     r3, #0x40000000         @ first depth in [0, 2^30) ...
+    bhs     .Ltri_runNear
+    cmp     r3, r0                  @ ... and beyond near
+    ble     .Ltri_runNear
+    sub     r12, r11, #1
+    mla     r12, r6, r12, r3        @ the last depth
+    cmp     r12, r0
+    ble     .Ltri_runNear
+    add     r10, r10, r11           @ one past the span's last pixel
+    rsb     r12, r11, #0
+    mov     r12, r12, lsl #1        @ k
+    add     r0, lr, #48
+    ldmia   r0, {r4-r9, r11, lr}    @ dU dv dz texels zbuf target rowMask key
+    add     r8, r8, r10, lsl #2     @ the z entries end
+    add     r9, r9, r10, lsl #1     @ the pixels end
+.Ltri_runPixel:
+    ldr     r0, [r8, r12, lsl #1]   @ the z entry
+    cmp     r3, r0
+    bgt     .Ltri_runHidden
+    mov     r0, r1, lsr #24         @ texel column: u >> 12 & 255
+    and     r10, r11, r2, asr #3    @ texel row * 512 bytes
+    add     r0, r7, r0, lsl #1
+    ldrh    r0, [r0, r10]
+    cmp     r0, lr
+    strneh  r0, [r9, r12]
+    strne   r3, [r8, r12, lsl #1]
+.Ltri_runHidden:
+    add     r1, r1, r4
+    add     r2, r2, r5
+    add     r3, r3, r6
+    adds    r12, r12, #2
+    bne     .Ltri_runPixel
+    b       .Ltri_runRow
+.Ltri_runLeft:                      @ xl < 0: the span starts at pixel 0
+    cmp     r8, #0
+    ble     .Ltri_runRow            @ wholly left of the screen
+    rsb     r12, r12, #0            @ the pixels cut
+    add     r0, lr, #48
+    ldmia   r0, {r4-r6}             @ dU dv dz
+    mla     r1, r4, r12, r1
+    mla     r2, r5, r12, r2
+    mla     r3, r6, r12, r3
+    mov     r12, #0
+    b       .Ltri_runSpan
+.Ltri_runNear:                      @ r10 the first pixel, r11 pixels
+    add     r0, lr, #128
+    stmia   r0, {r1-r3}             @ U v z
+    mov     r0, lr
+    mov     r1, r10
+    mov     r2, r11
+    bl      tri_runNearSpan
+    b       .Ltri_runRow
+.Ltri_runEnd:                       @ the lower part, if any
+    ldr     r0, [lr, #84]
+    cmp     r0, #0
+    beq     .Ltri_runDone
+    str     r0, [lr, #44]
+    mov     r1, #0
+    str     r1, [lr, #84]
+    add     r12, lr, #88
+    ldmia   r12, {r0-r9}
+    stmia   lr, {r0-r9}
+    b       .Ltri_runRow
+.Ltri_runDone:
+    pop     {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
+    bx      lr
+    .size tri_runArm, . - tri_runArm
+    .popsection
+)");
+#endif
+
+void tri_runFast(TriRun* r)
+{
+#if defined(__arm__) && !defined(__thumb__)
+    tri_runArm(r);
+#else
+    tri_runPortable(r);
+#endif
+}
+
+/* The edges of one part of a TriRun: the left edge l, the right edge's x
+ * and step; u shifted for the run. */
+static inline void tri_runEdges(uint32_t* w, const TriEdge& l, fixed rx, fixed rdx)
+{
+    w[0] = (uint32_t)l.x;
+    w[1] = (uint32_t)l.u << FP_SHIFT;
+    w[2] = (uint32_t)l.v;
+    w[3] = (uint32_t)l.z;
+    w[4] = (uint32_t)l.dx;
+    w[5] = (uint32_t)l.du << FP_SHIFT;
+    w[6] = (uint32_t)l.dv;
+    w[7] = (uint32_t)l.dz;
+    w[8] = (uint32_t)rx;
+    w[9] = (uint32_t)rdx;
+}
+
+/* The edge e advanced by n rows. */
+static inline TriEdge tri_edgeAt(const Edge3D* e, int n)
+{
+    TriEdge t = tri_edge(e);
+    t.x = fp_add(t.x, fp_muli(t.dx, n));
+    t.u = fp_add(t.u, fp_muli(t.du, n));
+    t.v = fp_add(t.v, fp_muli(t.dv, n));
+    t.z = fp_add(t.z, fp_muli(t.dz, n));
+    return t;
+}
+
+/* The rows of tri_rows as one TriRun: the rows to the middle vertex's (when
+ * it is below the first) with the short edge pq, the held first row at
+ * their start values; below it the short edge qr from its start and the
+ * long edge pr from ymid - ystart rows on. When the middle vertex's row is
+ * the first, the first part is the lower one (pr at its start). */
+static void tri_runRows(TriRun* run, const Edge3D* pr, const Edge3D* pq, const Edge3D* qr, bool longLeft,
+                        int ystart, int ymid, int ylast)
+{
+    const TriEdge lo = tri_edgeAt(pr, ymid - ystart), q = tri_edge(qr);
+    uint32_t* const first = (uint32_t*)run;
+    if (ystart < ymid) {
+        const TriEdge p = tri_edge(pr), s = tri_edge(pq);
+        tri_runEdges(first, longLeft ? p : s, longLeft ? s.x : p.x, longLeft ? s.dx : p.dx);
+        run->atEnd = SCR_W * ((ymid < ylast ? ymid : ylast) + 1);
+        run->lowerAtEnd = ymid < ylast ? SCR_W * (ylast + 1) : 0;
+        tri_runEdges(run->lower, longLeft ? lo : q, longLeft ? q.x : lo.x, longLeft ? q.dx : lo.dx);
+    } else {
+        tri_runEdges(first, longLeft ? lo : q, longLeft ? q.x : lo.x, longLeft ? q.dx : lo.dx);
+        run->atEnd = SCR_W * (ylast + 1);
+        run->lowerAtEnd = 0;
+    }
+    run->at = SCR_W * ystart;
+    tri_runFast(run);
 }
 
 void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
@@ -385,10 +711,28 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     sp.du = du;
     sp.dv = dv;
     sp.dz = dz;
-    if (w > 0)
-        tri_rows<true>(pr, pq, qr, ystart, ymid, ylast, &sp);
-    else
-        tri_rows<false>(pr, pq, qr, ystart, ymid, ylast, &sp);
+    if (scanLine != draw_scanline || pixShader || sp.vshift > 11) {
+        TriSinkRunner<TriSpanSink> run = {{&sp}, du, dv, dz};
+        tri_rows(pr, pq, qr, w > 0, ystart, ymid, ylast, run);
+        return;
+    }
+    const TriFastSink fast = {scan_fast(scan_tex(&sp)), (uint32_t)du, (uint32_t)dv, (uint32_t)dz, cam.near};
+    if (sp.width != 256 || dz < -(1 << 21) || dz > (1 << 21)) {
+        TriSinkRunner<TriFastSink> run = {fast, du, dv, dz};
+        tri_rows(pr, pq, qr, w > 0, ystart, ymid, ylast, run);
+        return;
+    }
+    TriRun run;
+    run.dU = (uint32_t)du << FP_SHIFT;
+    run.dv = (uint32_t)dv;
+    run.dz = (uint32_t)dz;
+    run.texels = sp.texels;
+    run.zb = zbuf;
+    run.target = rTarget;
+    run.rowMask = sp.vmask << 9;
+    run.key = TEX_KEY;
+    run.near = cam.near;
+    tri_runRows(&run, pr, pq, qr, w > 0, ystart, ymid, ylast);
 }
 
 void drawtritex16b_FixPoint_split2(const Face3D* face, Object3D* obj)

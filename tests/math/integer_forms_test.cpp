@@ -74,6 +74,27 @@ TEST(IntegerForms, DivisionIn32BitsWhereTheShiftedDividendFits)
         }
 }
 
+/* The division by a reciprocal is exact: divisors and dividends of every
+ * bit length, each near a power of two, the extremes, and random ones. */
+TEST(IntegerForms, DivisionByAReciprocalIsExact)
+{
+    std::vector<uint32_t> v = {0, 1, 2, 3, 5, 7, 255, 256, 257, 4095, 4096, 4097, 0x7FFFFFFFu, 0x80000000u,
+                               0x80000001u, 0xFFFFFFFEu, 0xFFFFFFFFu};
+    for (int b = 1; b < 32; b++)
+        for (uint32_t d : {0u - 1u, 0u, 1u})
+            v.push_back((1u << b) + d);
+    std::mt19937 rng(13);
+    for (int i = 0; i < 3000; i++)
+        v.push_back(rng() >> (rng() % 32));
+    for (uint32_t d : v) {
+        if (d == 0)
+            continue;
+        for (uint32_t n : v)
+            ASSERT_EQ(fp_udivRecip(n, d), n / d) << n << " / " << d;
+        ASSERT_EQ(fp_udivRecip(0xFFFFFFFFu, d), 0xFFFFFFFFu / d) << d; /* fp_divisor's reciprocal */
+    }
+}
+
 /* One divisor's reciprocal for several quotients gives fp_div's, dividends
  * and divisors at every size boundary of both forms. */
 TEST(IntegerForms, DivisionThroughOneDivisorsReciprocal)

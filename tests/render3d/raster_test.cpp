@@ -517,6 +517,66 @@ TEST_F(Raster, BothRoutinesStepExactlyAsTheirClosedForms)
     EXPECT_GT(nonEmpty, 1000);
 }
 
+/* draw_scanline reached through another pointer: the triangle routine
+ * hands it every span instead of drawing the rows itself. */
+void throughTheHook(Span* s)
+{
+    draw_scanline(s);
+}
+
+TEST_F(Raster, TheRoutinesOwnRowsDrawWhatTheScanlineDrawsSpanBySpan)
+{
+    /* Random triangles, some far wider than the screen, some crossing near
+     * or with steep depths, some drawn twice (equal depths), on textures 256
+     * wide (the run of rows) and 128 wide, with keys, over a random
+     * z-buffer: the same pixels and z entries as draw_scanline given each
+     * span. */
+    std::mt19937 rng(17);
+    rf::makeTexture(1, 256, 64);
+    rf::makeTexture(2, 128, 32);
+    rf::makeTexture(3, 256, 16, 0x1234);
+    for (int slot : {1, 2})
+        for (int i = 0; i < tex[slot].width * tex[slot].height; i += 5)
+            tex[slot].pixels[i] = TEX_KEY;
+    std::vector<fixed> z0(SCR_PIXELS);
+    std::vector<uint16_t> s0(SCR_PIXELS);
+    int n = 0;
+    for (auto& t : randomTriangles(23, 1200, 400)) {
+        const int kind = n++ % 4;
+        for (SV& v : t) {
+            if (kind == 1)
+                v.z = 5 + (v.z - 20) / 100; /* about near (10) */
+            else if (kind == 2)
+                v.z = (v.z - 2000) * 50;    /* steep, some behind near */
+        }
+        for (int i = n % 10; i < SCR_PIXELS; i += 10) /* a tenth of it anew each time */
+            z0[i] = (fixed)(rng() % (5000u * 4096)), s0[i] = (uint16_t)rng();
+        std::vector<uint16_t> want[2];
+        std::vector<fixed> wantZ[2];
+        for (int hook = 0; hook < 2; hook++) {
+            curtex = &tex[kind == 3 ? 2 : 1];
+            std::copy(z0.begin(), z0.end(), zbuf);
+            screen = s0;
+            scanLine = hook ? throughTheHook : draw_scanline;
+            kill3D(&obj);
+            rf::makeObject(&obj, {rf::screenVertex(t[0]), rf::screenVertex(t[1]), rf::screenVertex(t[2])}, {0, 1, 2},
+                           kind == 3 ? 2 : 1);
+            clr_edge(&obj);
+            drawtritex16b_FixPoint_split(&obj.faces[0], &obj);
+            if (kind == 0) { /* again on another texture, at equal depths: drawn over */
+                obj.texture = 3;
+                curtex = &tex[3];
+                clr_edge(&obj);
+                drawtritex16b_FixPoint_split(&obj.faces[0], &obj);
+            }
+            want[hook] = screen;
+            wantZ[hook].assign(zbuf, zbuf + SCR_PIXELS);
+        }
+        ASSERT_EQ(want[0], want[1]) << "triangle " << n;
+        ASSERT_EQ(wantZ[0], wantZ[1]) << "triangle " << n;
+    }
+}
+
 /* Cross-section of a triangle at height y: [lo, hi], empty when lo > hi. */
 std::pair<double, double> crossSection(const std::array<SV, 3>& t, double y)
 {
