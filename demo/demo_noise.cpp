@@ -58,8 +58,9 @@ static inline unsigned noise_texel(const uint16_t* texels, uint32_t u, uint32_t 
     return texels[((u & 0xFF000u) >> 12) + ((v & 0xFF000u) >> 4)];
 }
 
-/* The piece's pixels in C++; returns the word after the last one drawn. */
-static const uint32_t* noise_runPortable(const NoiseRun* r)
+/* The piece's pixels in C++; returns the word after the last one drawn.
+ * (Unused on the handheld, which runs the ARM code.) */
+[[maybe_unused]] static const uint32_t* noise_runPortable(const NoiseRun* r)
 {
     uint32_t u = r->u, v = r->v, z = r->z;
     const uint32_t* w = r->words;
