@@ -54,22 +54,80 @@ void cam_update(Camera* c)
     fp_matMul(&c->viewProj, &tmp, &p);
 }
 
-void setViewFlag(Vertex3D* v)
+/* The out-code of setViewFlag for x, y, z. */
+static inline uint8_t view_flag(fixed x, fixed y, fixed z)
 {
     uint8_t f = 0;
-    if (v->sx < -FP_ONE)
+    if (x < -FP_ONE)
         f |= 0x01;
-    else if (v->sx > FP_ONE)
+    else if (x > FP_ONE)
         f |= 0x02;
-    if (v->sy < -FP_ONE)
+    if (y < -FP_ONE)
         f |= 0x04;
-    else if (v->sy > FP_ONE)
+    else if (y > FP_ONE)
         f |= 0x08;
-    if (v->sz < -FP_ONE)
+    if (z < -FP_ONE)
         f |= 0x10; /* beyond the far plane */
-    else if (v->sz > FP_ONE)
+    else if (z > FP_ONE)
         f |= 0x20; /* nearer than the near plane */
-    v->clip = f;
+    return f;
+}
+
+void setViewFlag(Vertex3D* v)
+{
+    v->clip = view_flag(v->sx, v->sy, v->sz);
+}
+
+/* The columns of the two matrices of project, each as the four values
+ * that one output takes (m(0,j), m(1,j), m(2,j), m(3,j)): the transform's
+ * four, the view normal's three. */
+struct ProjCols {
+    fixed m[4][4];
+    fixed n[3][4];
+};
+
+static ProjCols proj_cols(const FpMat4* m, const FpMat4* n)
+{
+    ProjCols c;
+    for (int j = 0; j < 4; j++)
+        for (int k = 0; k < 4; k++) {
+            c.m[j][k] = m->m[4 * k + j];
+            if (j < 3)
+                c.n[j][k] = n->m[4 * k + j];
+        }
+    return c;
+}
+
+/* One output of fp_matVecMul (and of fp_vecMulNormal): the products as
+ * fp_mul, the sums wrapping. */
+static inline fixed proj_dot(const fixed* col, fixed x, fixed y, fixed z)
+{
+    return fp_add(fp_add(fp_add(fp_mul(col[0], x), fp_mul(col[1], y)), fp_mul(col[2], z)), col[3]);
+}
+
+/* One vertex of project: what fp_matVecMul, fp_vecMulNormal and the
+ * projection make of it, in one pass (each vertex's outputs depend on that
+ * vertex alone). */
+static inline void proj_vertex(Vertex3D* v, const ProjCols& c, fixed near, fixed depth)
+{
+    const fixed x = v->x, y = v->y, z = v->z;
+    const fixed sx = proj_dot(c.m[0], x, y, z), sy = proj_dot(c.m[1], x, y, z);
+    const fixed sz = proj_dot(c.m[2], x, y, z), sw = proj_dot(c.m[3], x, y, z);
+    const fixed nx = v->nx, ny = v->ny, nz = v->nz;
+    v->tnx = proj_dot(c.n[0], nx, ny, nz);
+    v->tny = proj_dot(c.n[1], nx, ny, nz);
+    v->tnz = proj_dot(c.n[2], nx, ny, nz);
+    /* 32.0 / W: five extra bits of precision for the reciprocal */
+    const fixed e = sw == 0 ? 0 : fp_div(131072, sw);
+    const fixed xp = fp_mul(sx, e) >> 5;
+    const fixed yp = fp_mul(sy, e) >> 5;
+    const fixed zp = fp_mul(sz, e) >> 5;
+    v->sw = FP_ONE;
+    v->behind = e > 0 ? 0xFF : 0; /* in front of the eye W < 0, so e < 0 */
+    v->clip = view_flag(xp, yp, zp);
+    v->sx = fp_sub(fp_convi(160), fp_muli(xp, 160));
+    v->sy = fp_add(fp_convi(120), fp_muli(yp, 120));
+    v->sz = fp_add(near, fp_mul(depth, fp_sub(FP_ONE, zp) >> 1));
 }
 
 void project(Object3D* obj)
@@ -89,25 +147,8 @@ void project(Object3D* obj)
     fp_matMul(&mvp, &m, &cam.viewProj);
     obj->projected = 1;
 
-    fp_matVecMul(base, (int)obj->vertCount, &mvp);
     fp_matMul(&nrm, &mr, &cam.viewRot);
-    fp_vecMulNormal(base, (int)obj->vertCount, &nrm);
-
-    for (uint32_t i = 0; i < obj->vertCount; i++) {
-        Vertex3D* v = &base[i];
-        /* 32.0 / W: five extra bits of precision for the reciprocal */
-        fixed e = v->sw == 0 ? 0 : fp_div(131072, v->sw);
-        fixed xp = fp_mul(v->sx, e) >> 5;
-        fixed yp = fp_mul(v->sy, e) >> 5;
-        fixed zp = fp_mul(v->sz, e) >> 5;
-        v->sw = FP_ONE;
-        v->behind = e > 0 ? 0xFF : 0; /* in front of the eye W < 0, so e < 0 */
-        v->sx = xp;
-        v->sy = yp;
-        v->sz = zp;
-        setViewFlag(v);
-        v->sx = fp_sub(fp_convi(160), fp_muli(xp, 160));
-        v->sy = fp_add(fp_convi(120), fp_muli(yp, 120));
-        v->sz = fp_add(cam.near, fp_mul(cam.depth, fp_sub(FP_ONE, zp) >> 1));
-    }
+    const ProjCols cols = proj_cols(&mvp, &nrm);
+    for (uint32_t i = 0; i < obj->vertCount; i++)
+        proj_vertex(&base[i], cols, cam.near, cam.depth);
 }
