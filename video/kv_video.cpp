@@ -663,4 +663,5 @@ void killPic16b(Pic16b* pic)
     pic->pixels = nullptr;
     pic->width = 0;
     pic->height = 0;
+    pic->keyFree = 0;
 }
