@@ -49,6 +49,7 @@ struct NoiseRun {
     const uint32_t* words;   /* 40 */
     uint32_t band2;          /* 44 */
     uint32_t mask;           /* 48: 0..15 */
+    uint32_t keyFree;        /* 52: 1 when no texel is TEX_KEY (the texture's keyFree) */
 };
 
 /* The texel at u, v of a 256 x 256 texture: column bits 12..19 of u, row
@@ -68,7 +69,7 @@ static inline unsigned noise_texel(const uint16_t* texels, uint32_t u, uint32_t 
         if ((fixed)z > r->zend[i])
             continue;
         const unsigned texel = noise_texel(r->texels, u, v);
-        if (texel == TEX_KEY || (*w++ & (r->mask << 1)) == 0)
+        if ((!r->keyFree && texel == TEX_KEY) || (*w++ & (r->mask << 1)) == 0)
             continue;
         if (*w++ & r->band2) {
             r->pend[i] = (uint16_t)texel;
@@ -80,13 +81,14 @@ static inline unsigned noise_texel(const uint16_t* texels, uint32_t u, uint32_t 
 
 #if defined(__arm__) && !defined(__thumb__)
 /* noise_runPortable in ARM code: 8 instructions a hidden pixel, 23 a pixel
- * that draws. The mask is an immediate of the loop, one loop for each of
- * the 16 masks, so that every value stays in a register: r0 texel, r1 u,
- * r2 v, r3 z, r4-r6 du dv dz, r7 texels, r8 zend, r9 pend, r10 scratch,
- * r11 the next word, r12 k (the pixel at r9 + k, its z entry at r8 + 2k),
- * lr band2. The key is tested as texel ^ 0xF800 == 0x1F. */
+ * that draws (20 on a key-free texture). The mask is an immediate of the
+ * loop, one loop for each of the 16 masks and each of keyed and key-free,
+ * so that every value stays in a register: r0 texel, r1 u, r2 v, r3 z,
+ * r4-r6 du dv dz, r7 texels, r8 zend, r9 pend, r10 scratch, r11 the next
+ * word, r12 k (the pixel at r9 + k, its z entry at r8 + 2k), lr band2. The
+ * key is tested as texel ^ 0xF800 == 0x1F. */
 static_assert(offsetof(NoiseRun, k) == 36 && offsetof(NoiseRun, words) == 40 && offsetof(NoiseRun, band2) == 44 &&
-                  offsetof(NoiseRun, mask) == 48 && TEX_KEY == 0xF81F,
+                  offsetof(NoiseRun, mask) == 48 && offsetof(NoiseRun, keyFree) == 52 && TEX_KEY == 0xF81F,
               "noise_runArm reads NoiseRun at these offsets");
 extern "C" const uint32_t* noise_runArm(const NoiseRun* r);
 __asm__(R"(
@@ -101,13 +103,18 @@ noise_runArm:
     ldr     r11, [r0, #40]          @ words
     ldr     lr, [r0, #44]           @ band2
     ldr     r10, [r0, #48]          @ mask
-    add     pc, pc, r10, lsl #2     @ to the mask's loop
+    ldr     r0, [r0, #52]           @ keyFree
+    add     r10, r10, r0, lsl #4
+    add     pc, pc, r10, lsl #2     @ to the loop of the mask, keyed or key-free
     mov     r0, r0
+    .irp    f, 0, 1
     .irp    m, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
-    b       .Lnoise_m\m
+    b       .Lnoise_\f\()_\m
     .endr
+    .endr
+    .irp    f, 0, 1
     .irp    m, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
-.Lnoise_m\m:
+.Lnoise_\f\()_\m:
 1:
     ldr     r0, [r8, r12, lsl #1]   @ the z entry
     cmp     r3, r0
@@ -117,9 +124,11 @@ noise_runArm:
     add     r0, r7, r0, lsr #11
     add     r0, r0, r10, lsr #3
     ldrh    r0, [r0]
+    .if     \f == 0
     eor     r10, r0, #0xF800
     cmp     r10, #0x1F
     beq     2f                      @ the key
+    .endif
     ldr     r10, [r11], #4
     tst     r10, #(\m << 1)
     beq     2f
@@ -134,6 +143,7 @@ noise_runArm:
     adds    r12, r12, #2
     bne     1b
     b       .Lnoise_done
+    .endr
     .endr
 .Lnoise_done:
     mov     r0, r11
@@ -166,6 +176,7 @@ static const uint32_t* noise_far(const Span* s, unsigned mask, uintptr_t target,
     r.dz = (uint32_t)s->dz;
     r.texels = s->texels;
     r.mask = mask;
+    r.keyFree = curtex && curtex->pixels == s->texels ? curtex->keyFree : 0;
     const uintptr_t off = (uintptr_t)s->dst - target;
     for (int i = 0, n = s->len; i < n;) {
         const uintptr_t o = off + 2 * (uintptr_t)i; /* the pixel's byte offset */
