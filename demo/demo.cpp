@@ -542,30 +542,11 @@ void part_fract(int t, int mode)
  * Each hook's rule is written once, inline, and used both by the hook that
  * draw_scanline calls per pixel and by its span form (setShaderSpan), which
  * runs draw_scanline's loop with the rule inline: the same pixels, the same
- * random numbers in the same order, the same stores. */
-
-/* func_add's rule for one pixel. */
-static inline void add_pixel(uint16_t* pixel, unsigned colour)
-{
-    if (colour != 0)
-        *pixel = pic_addPixel(*pixel, (uint16_t)colour);
-}
-
-void func_add(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
-{
-    (void)zentry;
-    (void)z;
-    add_pixel(pixel, colour);
-}
-
-static void add_span(Span* s)
-{
-    auto shade = [](uint16_t* p, fixed*, unsigned c, fixed) { add_pixel(p, c); };
-    scan_shadeSpan(s, shade);
-}
+ * random numbers in the same order, the same stores. func_noise is in
+ * demo_noise.cpp, func_add in demo_add.cpp. */
 
 void demo_registerSpanForms(void)
 {
     setShaderSpan(func_noise, demo_noiseSpan);
-    setShaderSpan(func_add, add_span);
+    setShaderSpan(func_add, demo_addSpan);
 }

@@ -168,6 +168,10 @@ void demo_noiseSpan(Span* s);
  * black); colour 0 draws nothing; the depth entry is never written. */
 void func_add(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z);
 
+/* func_add's span form (registered by demo_registerSpanForms): the pixels
+ * of the span that draw_scanline would hand to func_add. */
+void demo_addSpan(Span* s);
+
 /* Registers the span forms of func_noise and func_add with the rasteriser
  * (setShaderSpan), which then runs each span of those shaders with the
  * shader inline; what is drawn and the random numbers drawn are the same.

@@ -161,7 +161,7 @@ TEST(PixelHooks, SpanFormsDrawAndDrawNumbersAsTheHooksPixelByPixel)
     rTarget = screen;
     cam_setClip(&cam, 10, 5000, 200.0f);
     int slot = 0;
-    for (auto [lw, h] : {std::pair{8, 64}, {8, 256}, {6, 64}, {12, 64}}) {
+    for (auto [lw, h] : {std::pair{8, 64}, {8, 256}, {9, 64}, {6, 64}, {12, 64}}) {
         const int w = 1 << lw;
         killTex(slot);
         Pic16b& t = tex[slot++];
