@@ -81,7 +81,9 @@ static inline unsigned noise_texel(const uint16_t* texels, uint32_t u, uint32_t 
 
 #if defined(__arm__) && !defined(__thumb__)
 /* noise_runPortable in ARM code: 8 instructions a hidden pixel, 23 a pixel
- * that draws (20 on a key-free texture). The mask is an immediate of the
+ * that draws; on a key-free texture the texel is read only to be stored,
+ * 11 a pixel whose first number fails the mask, 14 whose second fails the
+ * band, 21 a pixel that draws. The mask is an immediate of the
  * loop, one loop for each of the 16 masks and each of keyed and key-free,
  * so that every value stays in a register: r0 texel, r1 u, r2 v, r3 z,
  * r4-r6 du dv dz, r7 texels, r8 zend, r9 pend, r10 scratch, r11 the next
@@ -119,16 +121,15 @@ noise_runArm:
     ldr     r0, [r8, r12, lsl #1]   @ the z entry
     cmp     r3, r0
     bgt     2f
+    .if     \f == 0
     and     r0, r1, #0xFF000        @ texel column << 12
     and     r10, r2, #0xFF000       @ texel row << 12
     add     r0, r7, r0, lsr #11
     add     r0, r0, r10, lsr #3
     ldrh    r0, [r0]
-    .if     \f == 0
     eor     r10, r0, #0xF800
     cmp     r10, #0x1F
     beq     2f                      @ the key
-    .endif
     ldr     r10, [r11], #4
     tst     r10, #(\m << 1)
     beq     2f
@@ -136,6 +137,21 @@ noise_runArm:
     tst     r10, lr
     strneh  r0, [r9, r12]
     strne   r3, [r8, r12, lsl #1]
+    .else                           @ no key: the texel only for a store
+    ldr     r10, [r11], #4
+    tst     r10, #(\m << 1)
+    beq     2f
+    ldr     r10, [r11], #4
+    tst     r10, lr
+    beq     2f
+    and     r0, r1, #0xFF000
+    and     r10, r2, #0xFF000
+    add     r0, r7, r0, lsr #11
+    add     r0, r0, r10, lsr #3
+    ldrh    r0, [r0]
+    strh    r0, [r9, r12]
+    str     r3, [r8, r12, lsl #1]
+    .endif
 2:
     add     r1, r1, r4
     add     r2, r2, r5
