@@ -473,31 +473,23 @@ extern "C" void tri_runNearSpan(TriRun* r, int first, int len)
 }
 #endif
 
-/* The edges of one part of a TriRun: the left edge l, the right edge's x
- * and step; u shifted for the run. */
-static inline void tri_runEdges(uint32_t* w, const TriEdge& l, fixed rx, fixed rdx)
+/* The edges of one part of a TriRun: the left edge l advanced ln rows
+ * (x, u, v, z each plus that many of its steps; u shifted for the run),
+ * its steps, the right edge r's x advanced rn rows and its step. The
+ * edges are picked as pointers and read field by field, which keeps the
+ * set-up in registers. */
+static inline void tri_runEdges(uint32_t* w, const Edge3D* l, int ln, const Edge3D* r, int rn)
 {
-    w[0] = (uint32_t)l.x;
-    w[1] = (uint32_t)l.u << FP_SHIFT;
-    w[2] = (uint32_t)l.v;
-    w[3] = (uint32_t)l.z;
-    w[4] = (uint32_t)l.dx;
-    w[5] = (uint32_t)l.du << FP_SHIFT;
-    w[6] = (uint32_t)l.dv;
-    w[7] = (uint32_t)l.dz;
-    w[8] = (uint32_t)rx;
-    w[9] = (uint32_t)rdx;
-}
-
-/* The edge e advanced by n rows. */
-static inline TriEdge tri_edgeAt(const Edge3D* e, int n)
-{
-    TriEdge t = tri_edge(e);
-    t.x = fp_add(t.x, fp_muli(t.dx, n));
-    t.u = fp_add(t.u, fp_muli(t.du, n));
-    t.v = fp_add(t.v, fp_muli(t.dv, n));
-    t.z = fp_add(t.z, fp_muli(t.dz, n));
-    return t;
+    w[0] = (uint32_t)fp_add(l->x, fp_muli(l->dx, ln));
+    w[1] = (uint32_t)fp_add(l->u, fp_muli(l->du, ln)) << FP_SHIFT;
+    w[2] = (uint32_t)fp_add(l->v, fp_muli(l->dv, ln));
+    w[3] = (uint32_t)fp_add(l->z, fp_muli(l->dz, ln));
+    w[4] = (uint32_t)l->dx;
+    w[5] = (uint32_t)l->du << FP_SHIFT;
+    w[6] = (uint32_t)l->dv;
+    w[7] = (uint32_t)l->dz;
+    w[8] = (uint32_t)fp_add(r->x, fp_muli(r->dx, rn));
+    w[9] = (uint32_t)r->dx;
 }
 
 /* The rows of tri_rows as one TriRun: the rows to the middle vertex's (when
@@ -508,16 +500,18 @@ static inline TriEdge tri_edgeAt(const Edge3D* e, int n)
 static void tri_runRows(TriRun* run, const Edge3D* pr, const Edge3D* pq, const Edge3D* qr, bool longLeft,
                         int ystart, int ymid, int ylast)
 {
-    const TriEdge lo = tri_edgeAt(pr, ymid - ystart), q = tri_edge(qr);
-    uint32_t* const first = (uint32_t*)run;
+    const int s = ymid - ystart;
+    /* the lower part: pr s rows on and qr from its start */
+    const Edge3D* const ll = longLeft ? pr : qr;
+    const Edge3D* const lr = longLeft ? qr : pr;
+    const int lln = longLeft ? s : 0, lrn = longLeft ? 0 : s;
     if (ystart < ymid) {
-        const TriEdge p = tri_edge(pr), s = tri_edge(pq);
-        tri_runEdges(first, longLeft ? p : s, longLeft ? s.x : p.x, longLeft ? s.dx : p.dx);
+        tri_runEdges((uint32_t*)run, longLeft ? pr : pq, 0, longLeft ? pq : pr, 0);
         run->atEnd = SCR_W * ((ymid < ylast ? ymid : ylast) + 1);
         run->lowerAtEnd = ymid < ylast ? SCR_W * (ylast + 1) : 0;
-        tri_runEdges(run->lower, longLeft ? lo : q, longLeft ? q.x : lo.x, longLeft ? q.dx : lo.dx);
+        tri_runEdges(run->lower, ll, lln, lr, lrn);
     } else {
-        tri_runEdges(first, longLeft ? lo : q, longLeft ? q.x : lo.x, longLeft ? q.dx : lo.dx);
+        tri_runEdges((uint32_t*)run, ll, lln, lr, lrn);
         run->atEnd = SCR_W * (ylast + 1);
         run->lowerAtEnd = 0;
     }
