@@ -519,6 +519,29 @@ static void tri_runRows(TriRun* run, const Edge3D* pr, const Edge3D* pq, const E
     tri_runFast(run);
 }
 
+/* The rows of the cached routine span by span: through scanLine (another
+ * scanline routine, a shader, or a texture wider than 2048), else the keyed
+ * loop in registers (textures other than 256 wide, or steep depths). Out of
+ * line, so that the TriRun set-up keeps its values in registers. */
+static __attribute__((noinline)) void tri_spanRows(const Edge3D* pr, const Edge3D* pq, const Edge3D* qr,
+                                                   bool longLeft, int ystart, int ymid, int ylast, fixed du, fixed dv,
+                                                   fixed dz)
+{
+    Span sp;
+    tri_spanTexture(&sp);
+    sp.du = du;
+    sp.dv = dv;
+    sp.dz = dz;
+    if (scanLine != draw_scanline || pixShader || sp.vshift > 11) {
+        TriSinkRunner<TriSpanSink> run = {{&sp}, du, dv, dz};
+        tri_rows(pr, pq, qr, longLeft, ystart, ymid, ylast, run);
+        return;
+    }
+    const TriFastSink fast = {scan_fast(scan_tex(&sp)), (uint32_t)du, (uint32_t)dv, (uint32_t)dz, cam.near};
+    TriSinkRunner<TriFastSink> run = {fast, du, dv, dz};
+    tri_rows(pr, pq, qr, longLeft, ystart, ymid, ylast, run);
+}
+
 void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
 {
     const Vertex3D* base = obj->verts + (size_t)obj->frame * obj->vertCount;
@@ -563,30 +586,18 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     const fixed dv = fp_divBy(fp_sub(qr->v, vL), kw);
     const fixed dz = fp_divBy(fp_sub(qr->z, zL), kw);
 
-    Span sp;
-    tri_spanTexture(&sp);
-    sp.du = du;
-    sp.dv = dv;
-    sp.dz = dz;
-    if (scanLine != draw_scanline || pixShader || sp.vshift > 11) {
-        TriSinkRunner<TriSpanSink> run = {{&sp}, du, dv, dz};
-        tri_rows(pr, pq, qr, w > 0, ystart, ymid, ylast, run);
-        return;
-    }
-    const TriFastSink fast = {scan_fast(scan_tex(&sp)), (uint32_t)du, (uint32_t)dv, (uint32_t)dz, cam.near};
-    if (sp.width != 256 || dz < -(1 << 21) || dz > (1 << 21)) {
-        TriSinkRunner<TriFastSink> run = {fast, du, dv, dz};
-        tri_rows(pr, pq, qr, w > 0, ystart, ymid, ylast, run);
+    if (scanLine != draw_scanline || pixShader || curtex->width != 256 || dz < -(1 << 21) || dz > (1 << 21)) {
+        tri_spanRows(pr, pq, qr, w > 0, ystart, ymid, ylast, du, dv, dz);
         return;
     }
     TriRun run;
     run.dU = (uint32_t)du << FP_SHIFT;
     run.dv = (uint32_t)dv;
     run.dz = (uint32_t)dz;
-    run.texels = sp.texels;
+    run.texels = curtex->pixels;
     run.zb = zbuf;
     run.target = rTarget;
-    run.rowMask = sp.vmask << 9;
+    run.rowMask = (curtex->height - 1) << 9;
     run.key = TEX_KEY;
     run.keyFree = curtex->keyFree;
     run.near = cam.near;
