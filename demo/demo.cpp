@@ -542,73 +542,11 @@ void part_fract(int t, int mode)
  * Each hook's rule is written once, inline, and used both by the hook that
  * draw_scanline calls per pixel and by its span form (setShaderSpan), which
  * runs draw_scanline's loop with the rule inline: the same pixels, the same
- * random numbers in the same order, the same stores. */
-
-/* func_noise's rule for one pixel, taking its random numbers from draw(). */
-template <class Draw>
-static inline void noise_pixel(Draw& draw, unsigned mask, uintptr_t target, uint16_t* pixel, fixed* zentry,
-                               unsigned colour, fixed z)
-{
-    if (((unsigned)draw() & mask) == 0)
-        return;
-    /* The position term makes the density vary in bands of 128 pixels along
-     * the screen. It is the pixel's index in the target, not its address, so
-     * the stipple is the same wherever the back buffer was allocated. */
-    const unsigned band = (unsigned)(((uintptr_t)pixel - target) >> 8);
-    if ((unsigned)draw() & mask & band) {
-        *pixel = (uint16_t)colour;
-        *zentry = z;
-    }
-}
-
-void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
-{
-    auto draw = [] { return kv_rand(); };
-    noise_pixel(draw, (unsigned)sh_noise, (uintptr_t)rTarget, pixel, zentry, colour, z);
-}
-
-/* func_noise over a span: a pixel draws at most two numbers, taken straight
- * from the ones the generator makes ahead when the span is short enough
- * for them all to be promised (every span of the triangle routines is). */
-static void noise_span(Span* s)
-{
-    const unsigned mask = (unsigned)sh_noise;
-    const uintptr_t target = (uintptr_t)rTarget;
-    if (s->len > KV_RAND_AHEAD / 2) {
-        auto draw = [] { return kv_rand(); };
-        auto shade = [&](uint16_t* p, fixed* ze, unsigned c, fixed z) { noise_pixel(draw, mask, target, p, ze, c, z); };
-        scan_shadeSpan(s, shade);
-        return;
-    }
-    const uint32_t* w = kv_randAhead(2 * s->len);
-    auto draw = [&w] { return (int)(*w++ >> 1); };
-    auto shade = [&](uint16_t* p, fixed* ze, unsigned c, fixed z) { noise_pixel(draw, mask, target, p, ze, c, z); };
-    scan_shadeSpan(s, shade);
-    kvRandom.next = w;
-}
-
-/* func_add's rule for one pixel. */
-static inline void add_pixel(uint16_t* pixel, unsigned colour)
-{
-    if (colour != 0)
-        *pixel = pic_addPixel(*pixel, (uint16_t)colour);
-}
-
-void func_add(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z)
-{
-    (void)zentry;
-    (void)z;
-    add_pixel(pixel, colour);
-}
-
-static void add_span(Span* s)
-{
-    auto shade = [](uint16_t* p, fixed*, unsigned c, fixed) { add_pixel(p, c); };
-    scan_shadeSpan(s, shade);
-}
+ * random numbers in the same order, the same stores. func_noise is in
+ * demo_noise.cpp, func_add in demo_add.cpp. */
 
 void demo_registerSpanForms(void)
 {
-    setShaderSpan(func_noise, noise_span);
-    setShaderSpan(func_add, add_span);
+    setShaderSpan(func_noise, demo_noiseSpan);
+    setShaderSpan(func_add, demo_addSpan);
 }

@@ -159,9 +159,18 @@ const uint16_t* demo_fractalPalette(void);
  * kv_rand(), sh_noise and the pixel's index in rTarget (bands of 128). */
 void func_noise(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z);
 
+/* func_noise's span form (registered by demo_registerSpanForms): the
+ * pixels of the span that draw_scanline would hand to func_noise, with the
+ * same random numbers drawn in the same order. */
+void demo_noiseSpan(Span* s);
+
 /* Additive drawing: the saturating half-sum of colour and pixel (also onto
  * black); colour 0 draws nothing; the depth entry is never written. */
 void func_add(uint16_t* pixel, fixed* zentry, unsigned colour, fixed z);
+
+/* func_add's span form (registered by demo_registerSpanForms): the pixels
+ * of the span that draw_scanline would hand to func_add. */
+void demo_addSpan(Span* s);
 
 /* Registers the span forms of func_noise and func_add with the rasteriser
  * (setShaderSpan), which then runs each span of those shaders with the

@@ -6,10 +6,13 @@
 #include <cstring>
 
 enum {
-    RAND_DEG = 31,                                /* words of state */
-    RAND_SEP = 3,                                 /* distance between the two taps */
-    RAND_CHUNK = 256,                             /* fewest words a fill makes */
-    RAND_WORDS = RAND_DEG + KV_RAND_AHEAD + RAND_CHUNK /* the sliding window below */
+    RAND_DEG = 31,     /* words of state */
+    RAND_SEP = 3,      /* distance between the two taps */
+    RAND_CHUNK = 256,  /* fewest words the first fill after a seed makes */
+    RAND_CHUNK2 = 4096, /* fewest words a later fill makes */
+    RAND_BLOCK = 6,    /* the ARM loop makes words in blocks of this many */
+    /* the sliding window below, with room for a fill rounded up to a block */
+    RAND_WORDS = RAND_DEG + KV_RAND_AHEAD + RAND_CHUNK2 + RAND_BLOCK
 };
 
 /* ---- Globals -------------------------------------------------------------
@@ -21,6 +24,46 @@ enum {
 static uint32_t randWords[RAND_WORDS];
 KvRandom kvRandom = {randWords, randWords}; /* nothing made yet */
 static int randSeeded = 0;                 /* 0 until the words hold a seed */
+static int randFills = 0;                  /* fills since the last seed */
+
+#if defined(__arm__) && !defined(__thumb__)
+/* x[i] = x[i-31] + x[i-3] for the words from w on, in blocks of 6 up to
+ * stop at least (the rounded count fits the window: RAND_BLOCK's room), 2
+ * instructions a word where the compiler's loop took 6: each block loads
+ * x[i-31 .. i-29] and x[i-28 .. i-26] in one instruction each, the newest
+ * three words of the previous half staying in registers (r5-r7, then
+ * r2-r4). r1 reads 31 words behind r0. */
+extern "C" uint32_t* rand_makeArm(uint32_t* w, const uint32_t* stop);
+__asm__(R"(
+    .pushsection .text
+    .arm
+    .align 2
+    .global rand_makeArm
+    .type rand_makeArm, %function
+rand_makeArm:
+    push    {r4, r5, r6, r7, lr}
+    mov     lr, r1                  @ stop
+    sub     r1, r0, #124            @ x[i-31]
+    ldmdb   r0, {r5-r7}             @ x[i-3 .. i-1]
+1:
+    ldmia   r1!, {r2-r4}
+    add     r2, r2, r5
+    add     r3, r3, r6
+    add     r4, r4, r7
+    stmia   r0!, {r2-r4}
+    ldmia   r1!, {r5-r7}
+    add     r5, r5, r2
+    add     r6, r6, r3
+    add     r7, r7, r4
+    stmia   r0!, {r5-r7}
+    cmp     r0, lr
+    blo     1b
+    pop     {r4, r5, r6, r7, lr}
+    bx      lr
+    .size rand_makeArm, . - rand_makeArm
+    .popsection
+)");
+#endif
 
 /* Makes at least n more words than are undrawn (n <= KV_RAND_AHEAD), and
  * at least RAND_CHUNK, after moving what is still needed (the last 31 words
@@ -34,12 +77,22 @@ static void rand_fill(int n)
     const size_t kept = (size_t)(end - keep);
     const size_t drawnAhead = (size_t)(kvRandom.next - keep); /* history words before next, <= 31 */
     memmove(randWords, keep, kept * sizeof *randWords);
-    /* next + max(n, RAND_CHUNK) stays inside: next <= 31 words in */
-    uint32_t* const stop = randWords + drawnAhead + (n > RAND_CHUNK ? n : RAND_CHUNK);
+    /* The first fill after a seed makes few words (a scene that seeds
+     * often draws few numbers each time); later ones make many, so that
+     * the undrawn words are seldom moved. next + max(n, chunk) stays
+     * inside: next <= 31 words in. */
+    const int chunk = randFills++ ? RAND_CHUNK2 : RAND_CHUNK;
+    uint32_t* stop = randWords + drawnAhead + (n > chunk ? n : chunk);
     /* x[i] = x[i-31] + x[i-3]: the word 31 back is the oldest of the ring,
-     * the one 3 back the newest but two */
+     * the one 3 back the newest but two. Making more words than asked
+     * changes nothing in the sequence. */
+#if defined(__arm__) && !defined(__thumb__)
+    if (stop > randWords + kept)
+        stop = rand_makeArm(randWords + kept, stop);
+#else
     for (uint32_t* w = randWords + kept; w < stop; w++)
         *w = w[-RAND_DEG] + w[-RAND_SEP];
+#endif
     kvRandom.next = randWords + drawnAhead;
     kvRandom.end = stop; /* beyond the kept words: fewer than n were undrawn */
 }
@@ -69,6 +122,7 @@ void kv_srand(unsigned seed)
         randWords[k] = s[(RAND_SEP + k) % RAND_DEG];
     kvRandom.next = kvRandom.end = randWords + RAND_DEG;
     randSeeded = 1;
+    randFills = 0;
     /* the first 310 outputs are discarded */
     kv_randAhead(10 * RAND_DEG);
     kvRandom.next += 10 * RAND_DEG;

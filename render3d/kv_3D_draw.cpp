@@ -101,11 +101,15 @@ static int tri_less(TriWide x, TriWide y)
  * arithmetic gives the same shifted values; else the 128-bit form. */
 static int tri_backFace(const Vertex3D* a, const Vertex3D* b, const Vertex3D* c)
 {
-    const int64_t abx = (int64_t)a->sx - b->sx, bcy = (int64_t)b->sy - c->sy;
-    const int64_t aby = (int64_t)a->sy - b->sy, bcx = (int64_t)b->sx - c->sx;
-    if (abx == (int32_t)abx && bcy == (int32_t)bcy && aby == (int32_t)aby && bcx == (int32_t)bcx)
-        return ((abx * bcy) >> FP_SHIFT) < ((aby * bcx) >> FP_SHIFT);
-    return tri_less(tri_mulWide(abx, bcy), tri_mulWide(aby, bcx));
+    /* A 32-bit difference that does not overflow is the whole one, so the
+     * test picks the 64-bit form exactly when the four fit, with one
+     * 32 x 32-bit multiply a product. */
+    int32_t abx, bcy, aby, bcx;
+    if (!__builtin_sub_overflow(a->sx, b->sx, &abx) && !__builtin_sub_overflow(b->sy, c->sy, &bcy) &&
+        !__builtin_sub_overflow(a->sy, b->sy, &aby) && !__builtin_sub_overflow(b->sx, c->sx, &bcx))
+        return (((int64_t)abx * bcy) >> FP_SHIFT) < (((int64_t)aby * bcx) >> FP_SHIFT);
+    return tri_less(tri_mulWide((int64_t)a->sx - b->sx, (int64_t)b->sy - c->sy),
+                    tri_mulWide((int64_t)a->sy - b->sy, (int64_t)b->sx - c->sx));
 }
 
 /* 1 when the picture can be sampled by masking: pixels present, both sides
@@ -149,10 +153,12 @@ void draw3D(Object3D* obj)
         /* wholly outside one plane of the view volume */
         fc->visible = (a->clip & b->clip & c->clip) == 0 ? 0xFF : 0;
         /* no clipping at the eye plane: one vertex behind drops the triangle */
-        if (!fc->visible || a->behind || b->behind || c->behind)
+        if (!fc->visible || (a->behind | b->behind | c->behind))
             continue;
-        if ((a->sx < 0 && b->sx < 0 && c->sx < 0) || (a->sx >= sw && b->sx >= sw && c->sx >= sw) ||
-            (a->sy < 0 && b->sy < 0 && c->sy < 0) || (a->sy >= sh && b->sy >= sh && c->sy >= sh))
+        /* wholly off one side of the screen (all three negative: the sign
+         * bit of the three ANDed) */
+        if ((a->sx & b->sx & c->sx) < 0 || (a->sy & b->sy & c->sy) < 0 ||
+            ((a->sx >= sw) & (b->sx >= sw) & (c->sx >= sw)) || ((a->sy >= sh) & (b->sy >= sh) & (c->sy >= sh)))
             continue;
         /* back faces: counter-clockwise on the screen. The differences and
          * products are kept whole: truncated to 32 bits the products wrap

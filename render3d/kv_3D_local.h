@@ -47,13 +47,15 @@ struct TriRun {
     int32_t lowerAtEnd;      /* 84: 0, or SCR_W * (last row of the lower part + 1) */
     uint32_t lower[10];      /* 88: lx .. rdx below the middle vertex's row */
     uint32_t scratch[3];     /* 128: U, v, z of a span handed to tri_runNearSpan */
+    int32_t keyFree;         /* 140: 1 when no texel is TEX_KEY (Pic16b keyFree) */
 };
 
 /* The rows in C++. */
 void tri_runPortable(TriRun* r);
 
-/* The rows: the ARM code on the handheld, tri_runPortable elsewhere; the
- * same pixels, z entries and final edges. */
+/* The rows: the ARM code on the handheld (on a keyFree texture, a loop
+ * without the key test), tri_runPortable elsewhere; the same pixels, z
+ * entries and final edges. */
 void tri_runFast(TriRun* r);
 
 #endif

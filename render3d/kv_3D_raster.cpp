@@ -471,170 +471,25 @@ extern "C" void tri_runNearSpan(TriRun* r, int first, int len)
 {
     tri_runSpan(r, first, len, r->scratch[0], r->scratch[1], r->scratch[2]);
 }
-
-/* tri_runPortable in ARM code for the handheld: about 40 instructions a
- * row with a span (the compiler's took some 90, spilling the texture
- * addressing around the pixel loop), 15 a drawn pixel and 8 a hidden one.
- * A span whose first depth lies in (near, 2^30) and whose last depth,
- * first + (len - 1) * dz, lies beyond near has every depth beyond near
- * (|dz| <= 2^21 and len <= 320: the depths run in a straight line without
- * wrapping), so its pixel loop tests the z entry alone; any other span goes
- * to tri_runNearSpan. The run's fields are read at their fixed offsets
- * (TriRun); [sp] keeps its address. Pixel loop registers: r0 texel, r1 U,
- * r2 v, r3 z, r4 dU, r5 dv, r6 dz, r7 texels, r8 the span's z entries end,
- * r9 its pixels end, r10 texel row offset, r11 rowMask, r12 k (-2 * pixels
- * left, stepping 2 up to 0: the pixel at r9 + k, its z entry at r8 + 2k),
- * lr the key. */
-static_assert(offsetof(TriRun, ldx) == 16 && offsetof(TriRun, rx) == 32 && offsetof(TriRun, at) == 40 &&
-                  offsetof(TriRun, dU) == 48 && offsetof(TriRun, texels) == 60 && offsetof(TriRun, key) == 76 &&
-                  offsetof(TriRun, near) == 80 && offsetof(TriRun, lowerAtEnd) == 84 &&
-                  offsetof(TriRun, lower) == 88 && offsetof(TriRun, scratch) == 128,
-              "tri_runArm reads TriRun at these offsets");
-extern "C" void tri_runArm(TriRun* r);
-__asm__(R"(
-    .pushsection .text
-    .arm
-    .align 2
-    .global tri_runArm
-    .type tri_runArm, %function
-tri_runArm:
-    push    {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
-    mov     lr, r0                  @ the held row: edges not stepped
-    ldmia   lr, {r0-r11}
-    add     r4, r10, #320
-    str     r4, [lr, #40]
-    b       .Ltri_runX
-.Ltri_runRow:
-    ldr     lr, [sp]                @ the run
-    ldmia   lr, {r0-r11}            @ lx lU lv lz ldx ldU ldv ldz rx rdx at atEnd
-    cmp     r10, r11
-    beq     .Ltri_runEnd
-    add     r4, r0, r4              @ the left edge a row on
-    add     r5, r1, r5
-    add     r6, r2, r6
-    add     r7, r3, r7
-    stmia   lr, {r4-r7}
-    add     r9, r8, r9              @ the right edge a row on
-    add     r4, r10, #320           @ the next row
-    str     r9, [lr, #32]
-    str     r4, [lr, #40]
-.Ltri_runX:
-    mov     r8, r8, asr #12         @ xr, cut at the right side
-    cmp     r8, #320
-    movgt   r8, #320
-    movs    r12, r0, asr #12        @ xl
-    bmi     .Ltri_runLeft
-.Ltri_runSpan:                      @ r12 xl >= 0, r8 xr, r10 the row, r1-r3 U v z at xl
-    subs    r11, r8, r12            @ pixels
-    ble     .Ltri_runRow
-    add     r10, r10, r12           @ the span's first pixel
-    ldr     r0, [lr, #80]           @ near
-    ldr     r6, [lr, #56]           @ dz
-    cmp     r3, #0x40000000         @ first depth in [0, 2^30) ...
-    bhs     .Ltri_runNear
-    cmp     r3, r0                  @ ... and beyond near
-    ble     .Ltri_runNear
-    sub     r12, r11, #1
-    mla     r12, r6, r12, r3        @ the last depth
-    cmp     r12, r0
-    ble     .Ltri_runNear
-    add     r10, r10, r11           @ one past the span's last pixel
-    rsb     r12, r11, #0
-    mov     r12, r12, lsl #1        @ k
-    add     r0, lr, #48
-    ldmia   r0, {r4-r9, r11, lr}    @ dU dv dz texels zbuf target rowMask key
-    add     r8, r8, r10, lsl #2     @ the z entries end
-    add     r9, r9, r10, lsl #1     @ the pixels end
-.Ltri_runPixel:
-    ldr     r0, [r8, r12, lsl #1]   @ the z entry
-    cmp     r3, r0
-    bgt     .Ltri_runHidden
-    mov     r0, r1, lsr #24         @ texel column: u >> 12 & 255
-    and     r10, r11, r2, asr #3    @ texel row * 512 bytes
-    add     r0, r7, r0, lsl #1
-    ldrh    r0, [r0, r10]
-    cmp     r0, lr
-    strneh  r0, [r9, r12]
-    strne   r3, [r8, r12, lsl #1]
-.Ltri_runHidden:
-    add     r1, r1, r4
-    add     r2, r2, r5
-    add     r3, r3, r6
-    adds    r12, r12, #2
-    bne     .Ltri_runPixel
-    b       .Ltri_runRow
-.Ltri_runLeft:                      @ xl < 0: the span starts at pixel 0
-    cmp     r8, #0
-    ble     .Ltri_runRow            @ wholly left of the screen
-    rsb     r12, r12, #0            @ the pixels cut
-    add     r0, lr, #48
-    ldmia   r0, {r4-r6}             @ dU dv dz
-    mla     r1, r4, r12, r1
-    mla     r2, r5, r12, r2
-    mla     r3, r6, r12, r3
-    mov     r12, #0
-    b       .Ltri_runSpan
-.Ltri_runNear:                      @ r10 the first pixel, r11 pixels
-    add     r0, lr, #128
-    stmia   r0, {r1-r3}             @ U v z
-    mov     r0, lr
-    mov     r1, r10
-    mov     r2, r11
-    bl      tri_runNearSpan
-    b       .Ltri_runRow
-.Ltri_runEnd:                       @ the lower part, if any
-    ldr     r0, [lr, #84]
-    cmp     r0, #0
-    beq     .Ltri_runDone
-    str     r0, [lr, #44]
-    mov     r1, #0
-    str     r1, [lr, #84]
-    add     r12, lr, #88
-    ldmia   r12, {r0-r9}
-    stmia   lr, {r0-r9}
-    b       .Ltri_runRow
-.Ltri_runDone:
-    pop     {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
-    bx      lr
-    .size tri_runArm, . - tri_runArm
-    .popsection
-)");
 #endif
 
-void tri_runFast(TriRun* r)
+/* The edges of one part of a TriRun: the left edge l advanced ln rows
+ * (x, u, v, z each plus that many of its steps; u shifted for the run),
+ * its steps, the right edge r's x advanced rn rows and its step. The
+ * edges are picked as pointers and read field by field, which keeps the
+ * set-up in registers. */
+static inline void tri_runEdges(uint32_t* w, const Edge3D* l, int ln, const Edge3D* r, int rn)
 {
-#if defined(__arm__) && !defined(__thumb__)
-    tri_runArm(r);
-#else
-    tri_runPortable(r);
-#endif
-}
-
-/* The edges of one part of a TriRun: the left edge l, the right edge's x
- * and step; u shifted for the run. */
-static inline void tri_runEdges(uint32_t* w, const TriEdge& l, fixed rx, fixed rdx)
-{
-    w[0] = (uint32_t)l.x;
-    w[1] = (uint32_t)l.u << FP_SHIFT;
-    w[2] = (uint32_t)l.v;
-    w[3] = (uint32_t)l.z;
-    w[4] = (uint32_t)l.dx;
-    w[5] = (uint32_t)l.du << FP_SHIFT;
-    w[6] = (uint32_t)l.dv;
-    w[7] = (uint32_t)l.dz;
-    w[8] = (uint32_t)rx;
-    w[9] = (uint32_t)rdx;
-}
-
-/* The edge e advanced by n rows. */
-static inline TriEdge tri_edgeAt(const Edge3D* e, int n)
-{
-    TriEdge t = tri_edge(e);
-    t.x = fp_add(t.x, fp_muli(t.dx, n));
-    t.u = fp_add(t.u, fp_muli(t.du, n));
-    t.v = fp_add(t.v, fp_muli(t.dv, n));
-    t.z = fp_add(t.z, fp_muli(t.dz, n));
-    return t;
+    w[0] = (uint32_t)fp_add(l->x, fp_muli(l->dx, ln));
+    w[1] = (uint32_t)fp_add(l->u, fp_muli(l->du, ln)) << FP_SHIFT;
+    w[2] = (uint32_t)fp_add(l->v, fp_muli(l->dv, ln));
+    w[3] = (uint32_t)fp_add(l->z, fp_muli(l->dz, ln));
+    w[4] = (uint32_t)l->dx;
+    w[5] = (uint32_t)l->du << FP_SHIFT;
+    w[6] = (uint32_t)l->dv;
+    w[7] = (uint32_t)l->dz;
+    w[8] = (uint32_t)fp_add(r->x, fp_muli(r->dx, rn));
+    w[9] = (uint32_t)r->dx;
 }
 
 /* The rows of tri_rows as one TriRun: the rows to the middle vertex's (when
@@ -645,21 +500,46 @@ static inline TriEdge tri_edgeAt(const Edge3D* e, int n)
 static void tri_runRows(TriRun* run, const Edge3D* pr, const Edge3D* pq, const Edge3D* qr, bool longLeft,
                         int ystart, int ymid, int ylast)
 {
-    const TriEdge lo = tri_edgeAt(pr, ymid - ystart), q = tri_edge(qr);
-    uint32_t* const first = (uint32_t*)run;
+    const int s = ymid - ystart;
+    /* the lower part: pr s rows on and qr from its start */
+    const Edge3D* const ll = longLeft ? pr : qr;
+    const Edge3D* const lr = longLeft ? qr : pr;
+    const int lln = longLeft ? s : 0, lrn = longLeft ? 0 : s;
     if (ystart < ymid) {
-        const TriEdge p = tri_edge(pr), s = tri_edge(pq);
-        tri_runEdges(first, longLeft ? p : s, longLeft ? s.x : p.x, longLeft ? s.dx : p.dx);
+        tri_runEdges((uint32_t*)run, longLeft ? pr : pq, 0, longLeft ? pq : pr, 0);
         run->atEnd = SCR_W * ((ymid < ylast ? ymid : ylast) + 1);
         run->lowerAtEnd = ymid < ylast ? SCR_W * (ylast + 1) : 0;
-        tri_runEdges(run->lower, longLeft ? lo : q, longLeft ? q.x : lo.x, longLeft ? q.dx : lo.dx);
+        tri_runEdges(run->lower, ll, lln, lr, lrn);
     } else {
-        tri_runEdges(first, longLeft ? lo : q, longLeft ? q.x : lo.x, longLeft ? q.dx : lo.dx);
+        tri_runEdges((uint32_t*)run, ll, lln, lr, lrn);
         run->atEnd = SCR_W * (ylast + 1);
         run->lowerAtEnd = 0;
     }
     run->at = SCR_W * ystart;
     tri_runFast(run);
+}
+
+/* The rows of the cached routine span by span: through scanLine (another
+ * scanline routine, a shader, or a texture wider than 2048), else the keyed
+ * loop in registers (textures other than 256 wide, or steep depths). Out of
+ * line, so that the TriRun set-up keeps its values in registers. */
+static __attribute__((noinline)) void tri_spanRows(const Edge3D* pr, const Edge3D* pq, const Edge3D* qr,
+                                                   bool longLeft, int ystart, int ymid, int ylast, fixed du, fixed dv,
+                                                   fixed dz)
+{
+    Span sp;
+    tri_spanTexture(&sp);
+    sp.du = du;
+    sp.dv = dv;
+    sp.dz = dz;
+    if (scanLine != draw_scanline || pixShader || sp.vshift > 11) {
+        TriSinkRunner<TriSpanSink> run = {{&sp}, du, dv, dz};
+        tri_rows(pr, pq, qr, longLeft, ystart, ymid, ylast, run);
+        return;
+    }
+    const TriFastSink fast = {scan_fast(scan_tex(&sp)), (uint32_t)du, (uint32_t)dv, (uint32_t)dz, cam.near};
+    TriSinkRunner<TriFastSink> run = {fast, du, dv, dz};
+    tri_rows(pr, pq, qr, longLeft, ystart, ymid, ylast, run);
 }
 
 void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
@@ -706,31 +586,20 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     const fixed dv = fp_divBy(fp_sub(qr->v, vL), kw);
     const fixed dz = fp_divBy(fp_sub(qr->z, zL), kw);
 
-    Span sp;
-    tri_spanTexture(&sp);
-    sp.du = du;
-    sp.dv = dv;
-    sp.dz = dz;
-    if (scanLine != draw_scanline || pixShader || sp.vshift > 11) {
-        TriSinkRunner<TriSpanSink> run = {{&sp}, du, dv, dz};
-        tri_rows(pr, pq, qr, w > 0, ystart, ymid, ylast, run);
-        return;
-    }
-    const TriFastSink fast = {scan_fast(scan_tex(&sp)), (uint32_t)du, (uint32_t)dv, (uint32_t)dz, cam.near};
-    if (sp.width != 256 || dz < -(1 << 21) || dz > (1 << 21)) {
-        TriSinkRunner<TriFastSink> run = {fast, du, dv, dz};
-        tri_rows(pr, pq, qr, w > 0, ystart, ymid, ylast, run);
+    if (scanLine != draw_scanline || pixShader || curtex->width != 256 || dz < -(1 << 21) || dz > (1 << 21)) {
+        tri_spanRows(pr, pq, qr, w > 0, ystart, ymid, ylast, du, dv, dz);
         return;
     }
     TriRun run;
     run.dU = (uint32_t)du << FP_SHIFT;
     run.dv = (uint32_t)dv;
     run.dz = (uint32_t)dz;
-    run.texels = sp.texels;
+    run.texels = curtex->pixels;
     run.zb = zbuf;
     run.target = rTarget;
-    run.rowMask = sp.vmask << 9;
+    run.rowMask = (curtex->height - 1) << 9;
     run.key = TEX_KEY;
+    run.keyFree = curtex->keyFree;
     run.near = cam.near;
     tri_runRows(&run, pr, pq, qr, w > 0, ystart, ymid, ylast);
 }

@@ -602,13 +602,41 @@ static void pic_row(uint16_t* dst, const uint16_t* src, int n)
                 pic_addTwoAt(d + k + 3, s3);
             }
         }
+        if (!ADD) {
+            /* keyed pictures are mostly key: four pairs of key pixels are
+             * passed with one test */
+            const uint32_t key2 = (uint32_t)PIC_KEY * 0x10001u;
+            for (; k + 4 <= pairs; k += 4) {
+                const uint32_t s0 = s[k], s1 = s[k + 1], s2 = s[k + 2], s3 = s[k + 3];
+                if (s0 == key2 && s1 == key2 && s2 == key2 && s3 == key2)
+                    continue;
+                pic_copyTwo(d + k, s0);
+                pic_copyTwo(d + k + 1, s1);
+                pic_copyTwo(d + k + 2, s2);
+                pic_copyTwo(d + k + 3, s3);
+            }
+        }
         for (; k < pairs; k++)
             ADD ? pic_addTwoAt(d + k, s[k]) : pic_copyTwo(d + k, s[k]);
     } else if (!ADD) {
         /* a keyed copy off the word grid: pixel by pixel, two a step,
-         * cheaper than shifting words into pairs */
+         * cheaper than shifting words into pairs; eight key pixels are
+         * passed with one test, src[k .. k + 6] read as the high half of
+         * the word holding src[k - 1] (inside the picture: src is off the
+         * grid, the pixels' start on it) and three whole words */
         uint16_t* d1 = (uint16_t*)d;
-        for (int k = 0; k < 2 * pairs; k += 2) {
+        const PixPair* w = (const PixPair*)(src - 1);
+        const uint32_t key2 = (uint32_t)PIC_KEY * 0x10001u;
+        int k = 0;
+        for (; k + 8 <= 2 * pairs; k += 8) {
+            const int j = k >> 1;
+            if ((w[j] >> 16) == PIC_KEY && w[j + 1] == key2 && w[j + 2] == key2 && w[j + 3] == key2 &&
+                src[k + 7] == PIC_KEY)
+                continue;
+            for (int i = k; i < k + 8; i++)
+                pic_copyOne(d1 + i, src[i]);
+        }
+        for (; k < 2 * pairs; k += 2) {
             pic_copyOne(d1 + k, src[k]);
             pic_copyOne(d1 + k + 1, src[k + 1]);
         }
@@ -663,4 +691,5 @@ void killPic16b(Pic16b* pic)
     pic->pixels = nullptr;
     pic->width = 0;
     pic->height = 0;
+    pic->keyFree = 0;
 }

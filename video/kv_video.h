@@ -35,6 +35,10 @@ struct Pic16b {
     uint16_t height;    /* rows */
     uint16_t width;     /* pixels a row */
     uint16_t widthLog2; /* floor(log2(width)) for width >= 2, else 0 */
+    uint16_t keyFree = 0; /* 1 when no pixel is PIC_KEY, as the texture slots'
+                           * loaders find (kv_texture.h); 0 is always safe:
+                           * whoever changes the pixels of a slot after
+                           * loading sets it to 0 */
 };
 
 /* The ribbons' intensity plane: 320x240 bytes (0..255), row-major, 320 a

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "demo/demo.h"
@@ -150,7 +151,8 @@ TEST(PixelHooks, AddIsTheSaturatingHalfSumAndLeavesTheDepth)
  * rows long, so that the stipple's fallback for long spans runs too) over
  * textures with key and black texels, 256 texels wide (the fast loop's
  * constant row shift), 64 and 4096 (the plain addressing), from random
- * points of the random sequence: the same pixels, depths and next number. */
+ * points of the random sequence: the same pixels, depths and next number.
+ * 256 x 256 takes the stipple's fast loop, piece by piece of the bands. */
 TEST(PixelHooks, SpanFormsDrawAndDrawNumbersAsTheHooksPixelByPixel)
 {
     std::mt19937 rng(8);
@@ -159,8 +161,8 @@ TEST(PixelHooks, SpanFormsDrawAndDrawNumbersAsTheHooksPixelByPixel)
     rTarget = screen;
     cam_setClip(&cam, 10, 5000, 200.0f);
     int slot = 0;
-    for (int lw : {8, 6, 12}) {
-        const int w = 1 << lw, h = 64;
+    for (auto [lw, h] : {std::pair{8, 64}, {8, 256}, {9, 64}, {6, 64}, {12, 64}}) {
+        const int w = 1 << lw;
         killTex(slot);
         Pic16b& t = tex[slot++];
         t.pixels = (uint16_t*)calloc((size_t)w * h, sizeof(uint16_t));

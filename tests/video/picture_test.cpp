@@ -513,9 +513,10 @@ TEST_F(Blits, PairedBlitsMatchTheOnePixelRuleAtEveryAlignment)
     for (int w : {36, 37}) {
         for (uint16_t& p : srcPx)
             p = pixel();
-        for (int run = 0; run < 12; run++) { /* black stretches, as in the pictures the demo adds */
-            const int at = (int)(rng() % srcPx.size()), len = 4 + (int)(rng() % 17);
-            std::fill(srcPx.begin() + at, srcPx.begin() + std::min<int>(at + len, (int)srcPx.size()), 0);
+        for (int run = 0; run < 24; run++) { /* black and key stretches, as in the pictures the demo */
+            const int at = (int)(rng() % srcPx.size()), len = 4 + (int)(rng() % 17); /* adds and keys */
+            std::fill(srcPx.begin() + at, srcPx.begin() + std::min<int>(at + len, (int)srcPx.size()),
+                      run % 2 ? (uint16_t)PIC_KEY : (uint16_t)0);
         }
         Pic16b p{srcPx.data(), 9, (uint16_t)w, 5}; /* height, width */
         for (int x : {-3, -2, -1, 0, 1, 2, 3, 282, 283, 284, 285, 300, 301}) {

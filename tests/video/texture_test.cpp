@@ -1,4 +1,5 @@
-/* Texture slots: first fit, reuse after a free, a full table, failed loads. */
+/* Texture slots: first fit, reuse after a free, a full table, failed loads,
+ * the key-free mark. */
 #include <gtest/gtest.h>
 
 #include <string>
@@ -67,6 +68,33 @@ TEST_F(Textures, AFailedLoadReturnsMinusOneAndKeepsTheSlotFree)
     makeMipmap(0);
     EXPECT_EQ(tex[0].pixels, px);
     EXPECT_EQ(tex[0].width, 4);
+}
+
+/* keyFree: 1 for a picture without a magenta (0xF81F) pixel, 0 with one
+ * anywhere (either half of a word, any word of a block of four, the last
+ * pixel of an odd count), 0 again once the slot is freed. */
+TEST_F(Textures, TheKeyFreeMarkTellsWhetherAPixelIsMagenta)
+{
+    const struct {
+        int w, h, magenta; /* the magenta pixel's index, -1 none */
+        uint16_t keyFree;
+    } cases[] = {{4, 2, -1, 1}, {4, 2, 0, 0}, {4, 2, 5, 0}, {4, 2, 7, 0}, {3, 3, 8, 0}, {3, 3, -1, 1},
+                 {8, 4, 13, 0}, {8, 4, 30, 0}, {8, 4, -1, 1}};
+    for (const auto& c : cases) {
+        std::vector<uint8_t> rgb((size_t)c.w * c.h * 3, 0x80);
+        if (c.magenta >= 0) {
+            rgb[3 * c.magenta] = 0xFF;
+            rgb[3 * c.magenta + 1] = 0x00;
+            rgb[3 * c.magenta + 2] = 0xFF;
+        }
+        const std::string f = dir + "/k.raw";
+        ASSERT_TRUE(ts::writeFile(f, rgb));
+        const int slot = loadTex(f.c_str(), c.w, c.h);
+        ASSERT_GE(slot, 0);
+        EXPECT_EQ(tex[slot].keyFree, c.keyFree) << c.w << "x" << c.h << " magenta at " << c.magenta;
+        killTex(slot);
+        EXPECT_EQ(tex[slot].keyFree, 0);
+    }
 }
 
 } // namespace

@@ -1,0 +1,166 @@
+/*
+ * kv_3D: the handheld's ARM code for the rows of a triangle (tri_runFast,
+ * see kv_3D_local.h).
+ */
+#include <cstddef>
+
+#include "render3d/kv_3D_local.h"
+
+#if defined(__arm__) && !defined(__thumb__)
+/* tri_runPortable in ARM code for the handheld: about 40 instructions a
+ * row with a span (the compiler's took some 90, spilling the texture
+ * addressing around the pixel loop), 15 a drawn pixel and 8 a hidden one;
+ * 14 a drawn pixel on a texture without the key colour (keyFree), whose
+ * loop, made from the same text, stores every texel that passes the z
+ * entry. A span whose first depth lies in (near, 2^30) and whose last
+ * depth, first + (len - 1) * dz, lies beyond near has every depth beyond
+ * near (|dz| <= 2^21 and len <= 320: the depths run in a straight line
+ * without wrapping), so its pixel loop tests the z entry alone; any other
+ * span goes to tri_runNearSpan (kv_3D_raster.cpp). The run's fields are
+ * read at their fixed offsets (TriRun); [sp] keeps its address. Pixel loop
+ * registers: r0 texel, r1 U, r2 v, r3 z, r4 dU, r5 dv, r6 dz, r7 texels,
+ * r8 the span's z entries end, r9 its pixels end, r10 texel row offset,
+ * r11 rowMask, r12 k (-2 * pixels left, stepping 2 up to 0: the pixel at
+ * r9 + k, its z entry at r8 + 2k), lr the key. */
+static_assert(offsetof(TriRun, ldx) == 16 && offsetof(TriRun, rx) == 32 && offsetof(TriRun, at) == 40 &&
+                  offsetof(TriRun, dU) == 48 && offsetof(TriRun, texels) == 60 && offsetof(TriRun, key) == 76 &&
+                  offsetof(TriRun, near) == 80 && offsetof(TriRun, lowerAtEnd) == 84 &&
+                  offsetof(TriRun, lower) == 88 && offsetof(TriRun, scratch) == 128,
+              "tri_runArm reads TriRun at these offsets");
+extern "C" void tri_runArm(TriRun* r);
+extern "C" void tri_runArmKeyFree(TriRun* r);
+__asm__(R"(
+    .pushsection .text
+    .arm
+    .macro  tri_run name, keyed
+    .align 2
+    .global \name
+    .type \name, %function
+\name:
+    push    {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
+    mov     lr, r0                  @ the held row: edges not stepped
+    ldmia   lr, {r0-r11}
+    add     r4, r10, #320
+    str     r4, [lr, #40]
+    b       .Ltri_run_\name\()_X
+.Ltri_run_\name\()_Row:
+    ldr     lr, [sp]                @ the run
+    ldmia   lr, {r0-r11}            @ lx lU lv lz ldx ldU ldv ldz rx rdx at atEnd
+    cmp     r10, r11
+    beq     .Ltri_run_\name\()_End
+    add     r4, r0, r4              @ the left edge a row on
+    add     r5, r1, r5
+    add     r6, r2, r6
+    add     r7, r3, r7
+    stmia   lr, {r4-r7}
+    add     r9, r8, r9              @ the right edge a row on
+    add     r4, r10, #320           @ the next row
+    str     r9, [lr, #32]
+    str     r4, [lr, #40]
+.Ltri_run_\name\()_X:
+    mov     r8, r8, asr #12         @ xr, cut at the right side
+    cmp     r8, #320
+    movgt   r8, #320
+    movs    r12, r0, asr #12        @ xl
+    bmi     .Ltri_run_\name\()_Left
+.Ltri_run_\name\()_Span:                      @ r12 xl >= 0, r8 xr, r10 the row, r1-r3 U v z at xl
+    subs    r11, r8, r12            @ pixels
+    ble     .Ltri_run_\name\()_Row
+    add     r10, r10, r12           @ the span's first pixel
+    ldr     r0, [lr, #80]           @ near
+    ldr     r6, [lr, #56]           @ dz
+    cmp     r3, #0x40000000         @ first depth in [0, 2^30) ...
+    bhs     .Ltri_run_\name\()_Near
+    cmp     r3, r0                  @ ... and beyond near
+    ble     .Ltri_run_\name\()_Near
+    sub     r12, r11, #1
+    mla     r12, r6, r12, r3        @ the last depth
+    cmp     r12, r0
+    ble     .Ltri_run_\name\()_Near
+    add     r10, r10, r11           @ one past the span's last pixel
+    rsb     r12, r11, #0
+    mov     r12, r12, lsl #1        @ k
+    add     r0, lr, #48
+    .if \keyed
+    ldmia   r0, {r4-r9, r11, lr}    @ dU dv dz texels zbuf target rowMask key
+    .else
+    ldmia   r0, {r4-r9, r11}        @ dU dv dz texels zbuf target rowMask
+    .endif
+    add     r8, r8, r10, lsl #2     @ the z entries end
+    add     r9, r9, r10, lsl #1     @ the pixels end
+.Ltri_run_\name\()_Pixel:
+    ldr     r0, [r8, r12, lsl #1]   @ the z entry
+    cmp     r3, r0
+    bgt     .Ltri_run_\name\()_Hidden
+    mov     r0, r1, lsr #24         @ texel column: u >> 12 & 255
+    and     r10, r11, r2, asr #3    @ texel row * 512 bytes
+    add     r0, r7, r0, lsl #1
+    ldrh    r0, [r0, r10]
+    .if \keyed
+    cmp     r0, lr
+    strneh  r0, [r9, r12]
+    strne   r3, [r8, r12, lsl #1]
+    .else
+    strh    r0, [r9, r12]
+    str     r3, [r8, r12, lsl #1]
+    .endif
+.Ltri_run_\name\()_Hidden:
+    add     r1, r1, r4
+    add     r2, r2, r5
+    add     r3, r3, r6
+    adds    r12, r12, #2
+    bne     .Ltri_run_\name\()_Pixel
+    b       .Ltri_run_\name\()_Row
+.Ltri_run_\name\()_Left:                      @ xl < 0: the span starts at pixel 0
+    cmp     r8, #0
+    ble     .Ltri_run_\name\()_Row            @ wholly left of the screen
+    rsb     r12, r12, #0            @ the pixels cut
+    add     r0, lr, #48
+    ldmia   r0, {r4-r6}             @ dU dv dz
+    mla     r1, r4, r12, r1
+    mla     r2, r5, r12, r2
+    mla     r3, r6, r12, r3
+    mov     r12, #0
+    b       .Ltri_run_\name\()_Span
+.Ltri_run_\name\()_Near:                      @ r10 the first pixel, r11 pixels
+    add     r0, lr, #128
+    stmia   r0, {r1-r3}             @ U v z
+    mov     r0, lr
+    mov     r1, r10
+    mov     r2, r11
+    bl      tri_runNearSpan
+    b       .Ltri_run_\name\()_Row
+.Ltri_run_\name\()_End:                       @ the lower part, if any
+    ldr     r0, [lr, #84]
+    cmp     r0, #0
+    beq     .Ltri_run_\name\()_Done
+    str     r0, [lr, #44]
+    mov     r1, #0
+    str     r1, [lr, #84]
+    add     r12, lr, #88
+    ldmia   r12, {r0-r9}
+    stmia   lr, {r0-r9}
+    b       .Ltri_run_\name\()_Row
+.Ltri_run_\name\()_Done:
+    pop     {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
+    bx      lr
+    .size \name, . - \name
+    .endm
+    tri_run tri_runArm, 1
+    tri_run tri_runArmKeyFree, 0
+    .purgem tri_run
+    .popsection
+)");
+#endif
+
+void tri_runFast(TriRun* r)
+{
+#if defined(__arm__) && !defined(__thumb__)
+    if (r->keyFree)
+        tri_runArmKeyFree(r);
+    else
+        tri_runArm(r);
+#else
+    tri_runPortable(r);
+#endif
+}
