@@ -78,17 +78,6 @@ int pressStartAndWait(pid_t pid, const pu::FakeDev& d)
     return code;
 }
 
-/* Every needle appears in the text, each after the one before. */
-void expectInOrder(const std::string& text, const std::vector<std::string>& needles)
-{
-    size_t from = 0;
-    for (const std::string& n : needles) {
-        size_t at = text.find(n, from);
-        ASSERT_NE(at, std::string::npos) << "missing, or out of order: " << n;
-        from = at + n.size();
-    }
-}
-
 std::string armCheckPath()
 {
     const char* env = getenv("ORVEL_ARM_BUILD");
@@ -141,7 +130,7 @@ TEST(Gp2xUnderQemu, DrawsPlaysQuitsOnStartAndHandsOverToTheMenu)
      * old mmap's arguments as the registers, not the block they are in;
      * the frame in the file shows the mapping) */
     std::string st = pu::readText(trace);
-    expectInOrder(st, {"open(\"/dev/fb0\",O_RDWR) = ", "mmap(", "open(\"/dev/GPIO\",O_RDWR|O_NONBLOCK) = ",
+    pu::expectInOrder(st, {"open(\"/dev/fb0\",O_RDWR) = ", "mmap(", "open(\"/dev/GPIO\",O_RDWR|O_NONBLOCK) = ",
                        "open(\"/dev/dsp\",O_WRONLY) = ", "SNDCTL_DSP_SPEED,22050)", "SNDCTL_DSP_SETFMT,16)",
                        "SNDCTL_DSP_STEREO,1)", "SNDCTL_DSP_SETFRAGMENT,131087)", "SNDCTL_DSP_NONBLOCK)",
                        "chdir(\"/usr/gp2x\")", "execve(\"/usr/gp2x/gp2xmenu\",{\"/usr/gp2x/gp2xmenu\",NULL})",
@@ -170,7 +159,7 @@ TEST(Gp2xUnderQemu, MissingDevicesSkipTheLoopButStillHandOver)
     EXPECT_NE(text.find("check: screen failed, buttons failed, sound failed"), std::string::npos) << text;
     EXPECT_EQ(framesShown(text), 0);
     std::string st = pu::readText(trace);
-    expectInOrder(st, {"chdir(\"/usr/gp2x\")", "execve(\"/usr/gp2x/gp2xmenu\"", "exit(0)"});
+    pu::expectInOrder(st, {"chdir(\"/usr/gp2x\")", "execve(\"/usr/gp2x/gp2xmenu\"", "exit(0)"});
     expectOnly24Calls(st);
     if (!HasFailure())
         ts::removeTree(tmp);

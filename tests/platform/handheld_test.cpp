@@ -30,17 +30,6 @@ long long msSince(Clock::time_point t0)
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
 }
 
-/* Every needle appears in the text, each after the one before. */
-void expectInOrder(const std::string& text, const std::vector<std::string>& needles)
-{
-    size_t from = 0;
-    for (const std::string& n : needles) {
-        size_t at = text.find(n, from);
-        ASSERT_NE(at, std::string::npos) << "missing, or out of order: " << n;
-        from = at + n.size();
-    }
-}
-
 /* A timeline time within `reach` ms of `near` at which the host build
  * (headless, in this process) draws exactly `fb` (little-endian RGB565), or
  * -1; the times nearest `near` are tried first. *closest gets the fewest
@@ -147,7 +136,7 @@ TEST(HandheldPackage, RunsFromTheCardDrawsTheHostsFramesAndHandsOver)
               << " ms)\n";
 
     std::string st = pu::readText(trace);
-    expectInOrder(st, {"readlink(\"/proc/self/exe\"", "chdir(\"" + card + "/orvel\") = 0",
+    pu::expectInOrder(st, {"readlink(\"/proc/self/exe\"", "chdir(\"" + card + "/orvel\") = 0",
                        "open(\"/dev/fb0\",O_RDWR) = ", "open(\"./data/group.tga\",O_RDONLY) = ",
                        "open(\"/dev/dsp\",O_WRONLY) = ", "open(\"./data/funkyloo.xm\",O_RDONLY) = ",
                        "chdir(\"/usr/gp2x\")", "execve(\"/usr/gp2x/gp2xmenu\",{\"/usr/gp2x/gp2xmenu\",NULL})",

@@ -298,4 +298,15 @@ void XTest::TearDown()
         ts::removeTree(tmp);
 }
 
+/* Every needle appears in the text, each after the one before. */
+void expectInOrder(const std::string& text, const std::vector<std::string>& needles)
+{
+    size_t from = 0;
+    for (const std::string& n : needles) {
+        size_t at = text.find(n, from);
+        ASSERT_NE(at, std::string::npos) << "missing, or out of order: " << n;
+        from = at + n.size();
+    }
+}
+
 } // namespace pu

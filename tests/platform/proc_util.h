@@ -100,6 +100,10 @@ struct Shot {
 /* Reads a ZPixmap xwd dump of 24 or 32 bits a pixel; false when it is not one. */
 bool readXwd(const std::string& path, Shot* s);
 
+/* Every needle appears in the text, each after the one before (a gtest
+ * failure names the first that does not). */
+void expectInOrder(const std::string& text, const std::vector<std::string>& needles);
+
 } // namespace pu
 
 #endif
