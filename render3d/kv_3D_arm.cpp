@@ -9,10 +9,13 @@
 #if defined(__arm__) && !defined(__thumb__)
 /* tri_runPortable in ARM code for the handheld: about 40 instructions a
  * row with a span (the compiler's took some 90, spilling the texture
- * addressing around the pixel loop), 15 a drawn pixel and 8 a hidden one;
- * 14 a drawn pixel on a texture without the key colour (keyFree), whose
- * loop, made from the same text, stores every texel that passes the z
- * entry. A span whose first depth lies in (near, 2^30) and whose last
+ * addressing around the pixel loop), 15 a drawn pixel and 8 a hidden one.
+ * On a texture without the key colour (keyFree) every texel that passes
+ * the z entry is stored, and the pixels go two on a word of the screen:
+ * when both pass, their depths with one stm and their texels with one
+ * word store, 25 instructions the pair; a pair with a hidden pixel, a
+ * pixel off the word grid at the start and a last one alone take the
+ * single pixel's steps (14 drawn, 8 hidden). A span whose first depth lies in (near, 2^30) and whose last
  * depth, first + (len - 1) * dz, lies beyond near has every depth beyond
  * near (|dz| <= 2^21 and len <= 320: the depths run in a straight line
  * without wrapping), so its pixel loop tests the z entry alone; any other
@@ -32,6 +35,21 @@ extern "C" void tri_runArmKeyFree(TriRun* r);
 __asm__(R"(
     .pushsection .text
     .arm
+    .macro  tri_pixel l             @ one pixel of a key-free texture at r9 + r12
+    ldr     r0, [r8, r12, lsl #1]   @ the z entry
+    cmp     r3, r0
+    bgt     \l\()f
+    mov     r0, r1, lsr #24         @ texel column: u >> 12 & 255
+    and     r10, r11, r2, asr #3    @ texel row * 512 bytes
+    add     r0, r7, r0, lsl #1
+    ldrh    r0, [r0, r10]
+    strh    r0, [r9, r12]
+    str     r3, [r8, r12, lsl #1]
+\l\():
+    add     r1, r1, r4
+    add     r2, r2, r5
+    add     r3, r3, r6
+    .endm
     .macro  tri_run name, keyed
     .align 2
     .global \name
@@ -88,6 +106,7 @@ __asm__(R"(
     .endif
     add     r8, r8, r10, lsl #2     @ the z entries end
     add     r9, r9, r10, lsl #1     @ the pixels end
+    .if \keyed
 .Ltri_run_\name\()_Pixel:
     ldr     r0, [r8, r12, lsl #1]   @ the z entry
     cmp     r3, r0
@@ -96,14 +115,9 @@ __asm__(R"(
     and     r10, r11, r2, asr #3    @ texel row * 512 bytes
     add     r0, r7, r0, lsl #1
     ldrh    r0, [r0, r10]
-    .if \keyed
     cmp     r0, lr
     strneh  r0, [r9, r12]
     strne   r3, [r8, r12, lsl #1]
-    .else
-    strh    r0, [r9, r12]
-    str     r3, [r8, r12, lsl #1]
-    .endif
 .Ltri_run_\name\()_Hidden:
     add     r1, r1, r4
     add     r2, r2, r5
@@ -111,6 +125,57 @@ __asm__(R"(
     adds    r12, r12, #2
     bne     .Ltri_run_\name\()_Pixel
     b       .Ltri_run_\name\()_Row
+    .else
+    add     r0, r9, r12             @ the first pixel
+    tst     r0, #2
+    beq     .Ltri_run_\name\()_Grid
+    tri_pixel 3                     @ one pixel to reach the word grid
+    adds    r12, r12, #2
+    beq     .Ltri_run_\name\()_Row
+.Ltri_run_\name\()_Grid:                    @ from here k' = k + 2, r8 - 4, r9 - 2:
+    sub     r8, r8, #4              @ the same entries, and k' < 0 while
+    sub     r9, r9, #2              @ two pixels are left
+    adds    r12, r12, #2
+    bpl     .Ltri_run_\name\()_Tail
+.Ltri_run_\name\()_Pair:                    @ two pixels on one word
+    add     r0, r8, r12, lsl #1
+    ldmia   r0, {r10, lr}           @ their z entries
+    cmp     r3, r10
+    bgt     .Ltri_run_\name\()_Apart
+    add     r10, r3, r6             @ the second depth
+    cmp     r10, lr
+    bgt     .Ltri_run_\name\()_Apart
+    stmia   r0, {r3, r10}           @ both pass: both depths stored
+    add     r3, r10, r6
+    mov     r0, r1, lsr #24
+    and     r10, r11, r2, asr #3
+    add     r0, r7, r0, lsl #1
+    ldrh    lr, [r0, r10]           @ the first texel
+    add     r1, r1, r4
+    add     r2, r2, r5
+    mov     r0, r1, lsr #24
+    and     r10, r11, r2, asr #3
+    add     r0, r7, r0, lsl #1
+    ldrh    r0, [r0, r10]           @ the second
+    add     r1, r1, r4
+    add     r2, r2, r5
+    orr     r0, lr, r0, lsl #16
+    str     r0, [r9, r12]           @ both pixels
+    adds    r12, r12, #4
+    bmi     .Ltri_run_\name\()_Pair
+    bne     .Ltri_run_\name\()_Row
+    b       .Ltri_run_\name\()_Tail
+.Ltri_run_\name\()_Apart:                   @ one of the two hidden: each alone
+    tri_pixel 5
+    add     r12, r12, #2
+    tri_pixel 6
+    adds    r12, r12, #2
+    bmi     .Ltri_run_\name\()_Pair
+    bne     .Ltri_run_\name\()_Row
+.Ltri_run_\name\()_Tail:                    @ the last pixel, k' = 0
+    tri_pixel 7
+    b       .Ltri_run_\name\()_Row
+    .endif
 .Ltri_run_\name\()_Left:                      @ xl < 0: the span starts at pixel 0
     cmp     r8, #0
     ble     .Ltri_run_\name\()_Row            @ wholly left of the screen
@@ -149,6 +214,7 @@ __asm__(R"(
     tri_run tri_runArm, 1
     tri_run tri_runArmKeyFree, 0
     .purgem tri_run
+    .purgem tri_pixel
     .popsection
 )");
 #endif
