@@ -575,6 +575,12 @@ static inline void pic_addTwoAt(PixPair* d, uint32_t s)
     pic_addOne((uint16_t*)d + 1, (uint16_t)shi);
 }
 
+#if defined(__arm__) && !defined(__thumb__)
+/* pic_addTwoAt over pairs source pairs s and screen pairs d, both on the
+ * word grid (kv_video_arm.cpp). */
+extern "C" void pic_addPairsArm(PixPair* d, const PixPair* s, int pairs);
+#endif
+
 template <bool ADD>
 static void pic_row(uint16_t* dst, const uint16_t* src, int n)
 {
@@ -589,6 +595,12 @@ static void pic_row(uint16_t* dst, const uint16_t* src, int n)
     if (((uintptr_t)src & 2) == 0) {
         const PixPair* s = (const PixPair*)src;
         int k = 0;
+#if defined(__arm__) && !defined(__thumb__)
+        if (ADD) {
+            pic_addPairsArm(d, s, pairs); /* the same pairs in ARM code */
+            k = pairs;
+        }
+#else
         if (ADD) {
             /* added pictures are mostly black: four black source pairs
              * (a pair of 0 adds nothing) are passed with one test */
@@ -602,6 +614,7 @@ static void pic_row(uint16_t* dst, const uint16_t* src, int n)
                 pic_addTwoAt(d + k + 3, s3);
             }
         }
+#endif
         if (!ADD) {
             /* keyed pictures are mostly key: four pairs of key pixels are
              * passed with one test */
