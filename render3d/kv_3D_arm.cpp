@@ -13,7 +13,7 @@
  * On a texture without the key colour (keyFree) every texel that passes
  * the z entry is stored, and the pixels go two on a word of the screen:
  * when both pass, their depths with one stm and their texels with one
- * word store, 25 instructions the pair; a pair with a hidden pixel, a
+ * word store, 24 instructions the pair; a pair with a hidden pixel, a
  * pixel off the word grid at the start and a last one alone take the
  * single pixel's steps (14 drawn, 8 hidden). A span whose first depth lies in (near, 2^30) and whose last
  * depth, first + (len - 1) * dz, lies beyond near has every depth beyond
@@ -36,7 +36,7 @@ __asm__(R"(
     .pushsection .text
     .arm
     .macro  tri_pixel l             @ one pixel of a key-free texture at r9 + r12
-    ldr     r0, [r8, r12, lsl #1]   @ the z entry
+    ldr     r0, [r8], #4            @ its z entry, r8 then at the next
     cmp     r3, r0
     bgt     \l\()f
     mov     r0, r1, lsr #24         @ texel column: u >> 12 & 255
@@ -44,7 +44,7 @@ __asm__(R"(
     add     r0, r7, r0, lsl #1
     ldrh    r0, [r0, r10]
     strh    r0, [r9, r12]
-    str     r3, [r8, r12, lsl #1]
+    str     r3, [r8, #-4]
 \l\():
     add     r1, r1, r4
     add     r2, r2, r5
@@ -92,21 +92,17 @@ __asm__(R"(
     cmp     r3, r0                  @ ... and beyond near
     ble     .Ltri_run_\name\()_Near
     sub     r12, r11, #1
-    mla     r12, r6, r12, r3        @ the last depth
-    cmp     r12, r0
+    mla     r4, r6, r12, r3         @ the last depth
+    cmp     r4, r0
     ble     .Ltri_run_\name\()_Near
+    .if \keyed
     add     r10, r10, r11           @ one past the span's last pixel
     rsb     r12, r11, #0
     mov     r12, r12, lsl #1        @ k
     add     r0, lr, #48
-    .if \keyed
     ldmia   r0, {r4-r9, r11, lr}    @ dU dv dz texels zbuf target rowMask key
-    .else
-    ldmia   r0, {r4-r9, r11}        @ dU dv dz texels zbuf target rowMask
-    .endif
     add     r8, r8, r10, lsl #2     @ the z entries end
     add     r9, r9, r10, lsl #1     @ the pixels end
-    .if \keyed
 .Ltri_run_\name\()_Pixel:
     ldr     r0, [r8, r12, lsl #1]   @ the z entry
     cmp     r3, r0
@@ -125,27 +121,27 @@ __asm__(R"(
     adds    r12, r12, #2
     bne     .Ltri_run_\name\()_Pixel
     b       .Ltri_run_\name\()_Row
-    .else
+    .else                           @ r8 the z entry of the pixel at r9 + k,
+    add     r0, lr, #48             @ r9 the span's last pixel, k from
+    ldmia   r0, {r4-r9, r11}        @ 2 - 2 * pixels up to 0 by 2: k < 0
+    add     r8, r8, r10, lsl #2     @ while two pixels are left
+    add     r10, r10, r12
+    add     r9, r9, r10, lsl #1
+    rsb     r12, r12, #0
+    mov     r12, r12, lsl #1
     add     r0, r9, r12             @ the first pixel
     tst     r0, #2
-    beq     .Ltri_run_\name\()_Grid
-    tri_pixel 3                     @ one pixel to reach the word grid
-    adds    r12, r12, #2
-    beq     .Ltri_run_\name\()_Row
-.Ltri_run_\name\()_Grid:                    @ from here k' = k + 2, r8 - 4, r9 - 2:
-    sub     r8, r8, #4              @ the same entries, and k' < 0 while
-    sub     r9, r9, #2              @ two pixels are left
-    adds    r12, r12, #2
-    bpl     .Ltri_run_\name\()_Tail
+    bne     .Ltri_run_\name\()_Peel
+    cmp     r12, #0
+    beq     .Ltri_run_\name\()_Tail
 .Ltri_run_\name\()_Pair:                    @ two pixels on one word
-    add     r0, r8, r12, lsl #1
-    ldmia   r0, {r10, lr}           @ their z entries
+    ldmia   r8!, {r10, lr}          @ their z entries
     cmp     r3, r10
     bgt     .Ltri_run_\name\()_Apart
     add     r10, r3, r6             @ the second depth
     cmp     r10, lr
     bgt     .Ltri_run_\name\()_Apart
-    stmia   r0, {r3, r10}           @ both pass: both depths stored
+    stmdb   r8, {r3, r10}           @ both pass: both depths stored
     add     r3, r10, r6
     mov     r0, r1, lsr #24
     and     r10, r11, r2, asr #3
@@ -166,14 +162,21 @@ __asm__(R"(
     bne     .Ltri_run_\name\()_Row
     b       .Ltri_run_\name\()_Tail
 .Ltri_run_\name\()_Apart:                   @ one of the two hidden: each alone
+    sub     r8, r8, #8
     tri_pixel 5
     add     r12, r12, #2
     tri_pixel 6
     adds    r12, r12, #2
     bmi     .Ltri_run_\name\()_Pair
     bne     .Ltri_run_\name\()_Row
-.Ltri_run_\name\()_Tail:                    @ the last pixel, k' = 0
+.Ltri_run_\name\()_Tail:                    @ the last pixel, k = 0
     tri_pixel 7
+    b       .Ltri_run_\name\()_Row
+.Ltri_run_\name\()_Peel:                    @ one pixel to reach the word grid
+    tri_pixel 3
+    adds    r12, r12, #2
+    bmi     .Ltri_run_\name\()_Pair
+    beq     .Ltri_run_\name\()_Tail
     b       .Ltri_run_\name\()_Row
     .endif
 .Ltri_run_\name\()_Left:                      @ xl < 0: the span starts at pixel 0
