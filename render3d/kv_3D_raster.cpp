@@ -8,6 +8,7 @@
 
 #include "render3d/kv_3D_local.h"
 #include "render3d/kv_3D_span.h"
+#include "video/kv_texture.h"
 
 /* ---- Globals ---------------------------------------------------------------
  * Lifetime: whole run; the hooks persist until changed. */
@@ -542,6 +543,23 @@ static __attribute__((noinline)) void tri_spanRows(const Edge3D* pr, const Edge3
     tri_rows(pr, pq, qr, longLeft, ystart, ymid, ylast, run);
 }
 
+/* texWide(curtex), looked up again only when curtex, its pixels or the
+ * slots' words (texWideEpoch) change. */
+static const uint32_t* tri_wide()
+{
+    static const Pic16b* of = nullptr;
+    static const uint16_t* ofPixels = nullptr;
+    static unsigned ofEpoch = 0;
+    static const uint32_t* wide = nullptr;
+    if (curtex != of || curtex->pixels != ofPixels || texWideEpoch != ofEpoch) {
+        of = curtex;
+        ofPixels = curtex->pixels;
+        ofEpoch = texWideEpoch;
+        wide = texWide(curtex);
+    }
+    return wide;
+}
+
 void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
 {
     const Vertex3D* base = obj->verts + (size_t)obj->frame * obj->vertCount;
@@ -600,6 +618,9 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     run.rowMask = (curtex->height - 1) << 9;
     run.key = TEX_KEY;
     run.keyFree = curtex->keyFree;
+    run.wide = run.keyFree ? tri_wide() : nullptr;
+    run.loopTexels = run.wide ? (const void*)run.wide : (const void*)run.texels;
+    run.loopMask = run.wide ? (curtex->height - 1) << 8 : run.rowMask;
     run.near = cam.near;
     tri_runRows(&run, pr, pq, qr, w > 0, ystart, ymid, ylast);
 }
