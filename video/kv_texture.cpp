@@ -76,7 +76,7 @@ static void tex_dropWide(int i)
     wideFrom[i] = nullptr;
 }
 
-#if defined(__arm__)
+#if defined(__arm__) && !defined(__thumb__)
 /* w[k] = p[k] for 8 * groups texels, eight a loop: four words read (the
  * pixels are malloc'ed, so on the word grid), each half stored as a word
  * (the low one with the high half cleared), 13 instructions the eight. */
@@ -119,7 +119,7 @@ tex_widenArm:
 static void tex_makeWide(int i)
 {
     tex_dropWide(i);
-#if defined(__arm__)
+#if defined(__arm__) && !defined(__thumb__)
     const Pic16b* t = &tex[i];
     if (!t->keyFree || t->width != 256)
         return;
