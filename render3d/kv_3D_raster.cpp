@@ -543,21 +543,33 @@ static __attribute__((noinline)) void tri_spanRows(const Edge3D* pr, const Edge3
     tri_rows(pr, pq, qr, longLeft, ystart, ymid, ylast, run);
 }
 
-/* texWide(curtex), looked up again only when curtex, its pixels or the
- * slots' words (texWideEpoch) change. */
-static const uint32_t* tri_wide()
+/* A TriRun's texture fields for curtex: its texels and row mask, keyFree,
+ * texWide's words on a keyFree texture, and what the ARM loop reads. Made
+ * again only when curtex, its pixels, its keyFree or the slots' words
+ * (texWideEpoch) change. */
+struct TriTexFields {
+    const Pic16b* of;
+    const uint16_t* pixels;
+    unsigned epoch;
+    int32_t keyFree, rowMask, loopMask;
+    const uint32_t* wide;
+    const void* loopTexels;
+};
+
+static const TriTexFields& tri_texFields()
 {
-    static const Pic16b* of = nullptr;
-    static const uint16_t* ofPixels = nullptr;
-    static unsigned ofEpoch = 0;
-    static const uint32_t* wide = nullptr;
-    if (curtex != of || curtex->pixels != ofPixels || texWideEpoch != ofEpoch) {
-        of = curtex;
-        ofPixels = curtex->pixels;
-        ofEpoch = texWideEpoch;
-        wide = texWide(curtex);
+    static TriTexFields f = {};
+    if (curtex != f.of || curtex->pixels != f.pixels || texWideEpoch != f.epoch || curtex->keyFree != f.keyFree) {
+        f.of = curtex;
+        f.pixels = curtex->pixels;
+        f.epoch = texWideEpoch;
+        f.keyFree = curtex->keyFree;
+        f.rowMask = (curtex->height - 1) << 9;
+        f.wide = f.keyFree ? texWide(curtex) : nullptr;
+        f.loopTexels = f.wide ? (const void*)f.wide : (const void*)f.pixels;
+        f.loopMask = f.wide ? (curtex->height - 1) << 8 : f.rowMask;
     }
-    return wide;
+    return f;
 }
 
 void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
@@ -612,15 +624,16 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     run.dU = (uint32_t)du << FP_SHIFT;
     run.dv = (uint32_t)dv;
     run.dz = (uint32_t)dz;
-    run.texels = curtex->pixels;
+    const TriTexFields& tf = tri_texFields();
+    run.texels = tf.pixels;
     run.zb = zbuf;
     run.target = rTarget;
-    run.rowMask = (curtex->height - 1) << 9;
+    run.rowMask = tf.rowMask;
     run.key = TEX_KEY;
-    run.keyFree = curtex->keyFree;
-    run.wide = run.keyFree ? tri_wide() : nullptr;
-    run.loopTexels = run.wide ? (const void*)run.wide : (const void*)run.texels;
-    run.loopMask = run.wide ? (curtex->height - 1) << 8 : run.rowMask;
+    run.keyFree = tf.keyFree;
+    run.wide = tf.wide;
+    run.loopTexels = tf.loopTexels;
+    run.loopMask = tf.loopMask;
     run.near = cam.near;
     tri_runRows(&run, pr, pq, qr, w > 0, ystart, ymid, ylast);
 }
