@@ -545,13 +545,13 @@ static __attribute__((noinline)) void tri_spanRows(const Edge3D* pr, const Edge3
 
 /* A TriRun's texture fields for curtex: its texels and row mask, keyFree,
  * texWide's words on a keyFree texture, and what the ARM loop reads. Made
- * again only when curtex, its pixels, its keyFree or the slots' words
- * (texWideEpoch) change. */
+ * again only when curtex, its pixels, height or keyFree, or the slots'
+ * words (texWideEpoch) change. */
 struct TriTexFields {
     const Pic16b* of;
     const uint16_t* pixels;
     unsigned epoch;
-    int32_t keyFree, rowMask, loopMask;
+    int32_t height, keyFree, rowMask, loopMask;
     const uint32_t* wide;
     const void* loopTexels;
 };
@@ -559,9 +559,11 @@ struct TriTexFields {
 static const TriTexFields& tri_texFields()
 {
     static TriTexFields f = {};
-    if (curtex != f.of || curtex->pixels != f.pixels || texWideEpoch != f.epoch || curtex->keyFree != f.keyFree) {
+    if (curtex != f.of || curtex->pixels != f.pixels || texWideEpoch != f.epoch || curtex->keyFree != f.keyFree ||
+        curtex->height != f.height) {
         f.of = curtex;
         f.pixels = curtex->pixels;
+        f.height = curtex->height;
         f.epoch = texWideEpoch;
         f.keyFree = curtex->keyFree;
         f.rowMask = (curtex->height - 1) << 9;
