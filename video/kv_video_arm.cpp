@@ -1,6 +1,7 @@
 /*
- * kv_video: the handheld's ARM code for the additive drawing of pictures
- * (drawPic16b_add's pairs on the word grid, see kv_video.cpp).
+ * kv_video: the handheld's ARM code for the drawing of pictures, keyed and
+ * additive (drawPic16b's and drawPic16b_add's pairs on the word grid, see
+ * kv_video.cpp).
  */
 #include <cstdint>
 
@@ -139,6 +140,83 @@ pic_addPairsArm:
     .size pic_addPairsArm, . - pic_addPairsArm
     .purgem add_pair
     .purgem add_one
+    .popsection
+)");
+
+/* pic_copyTwo over the pairs d[0 .. pairs - 1] from s[0 .. pairs - 1], both
+ * on the word grid: eight pairs of key pixels are passed with one block
+ * load and eight compares (13 instructions), a pair without the key is one
+ * word store (8), a pair with one key pixel stores the other alone.
+ * Registers: r0 d, r1 s, r2 pairs left, r4 the key twice, r5 the key, r3
+ * and r6-r12 the source words, r9 and r10 scratch. */
+extern "C" void pic_copyPairsArm(uint32_t* d, const uint32_t* s, int pairs);
+__asm__(R"(
+    .pushsection .text
+    .arm
+    .macro  copy_pair               @ pic_copyTwo(r0, *r1), both a word on after
+    ldr     r9, [r1], #4
+    cmp     r9, r4
+    beq     .Lpc_next\@            @ two key pixels
+    mov     r10, r9, lsl #16
+    cmp     r10, r5, lsl #16
+    beq     .Lpc_apart\@           @ the low one the key
+    cmp     r5, r9, lsr #16
+    strne   r9, [r0]                @ neither the key: the word
+    bne     .Lpc_next\@
+.Lpc_apart\@:                      @ one of the two the key: the other alone
+    cmp     r10, r5, lsl #16
+    strneh  r9, [r0]
+    mov     r10, r9, lsr #16
+    cmp     r10, r5
+    strneh  r10, [r0, #2]
+.Lpc_next\@:
+    add     r0, r0, #4
+    .endm
+
+    .align 2
+    .global pic_copyPairsArm
+    .type pic_copyPairsArm, %function
+pic_copyPairsArm:
+    push    {r4, r5, r6, r7, r8, r9, r10, r11, lr}
+    ldr     r4, =0xF81FF81F
+    ldr     r5, =0xF81F
+    subs    r2, r2, #8
+    bmi     .Lpic_copy_rest
+.Lpic_copy_eight:                   @ eight pairs, r2 + 8 of them left
+    ldmia   r1, {r3, r6, r7, r8, r9, r10, r11, r12}
+    cmp     r3, r4
+    cmpeq   r6, r4
+    cmpeq   r7, r4
+    cmpeq   r8, r4
+    cmpeq   r9, r4
+    cmpeq   r10, r4
+    cmpeq   r11, r4
+    cmpeq   r12, r4
+    bne     .Lpic_copy_lit
+    add     r0, r0, #32
+    add     r1, r1, #32
+    subs    r2, r2, #8
+    bpl     .Lpic_copy_eight
+.Lpic_copy_rest:
+    adds    r2, r2, #8
+    beq     .Lpic_copy_done
+.Lpic_copy_pair:                    @ one pair, r2 of them left
+    copy_pair
+    subs    r2, r2, #1
+    bne     .Lpic_copy_pair
+.Lpic_copy_done:
+    pop     {r4, r5, r6, r7, r8, r9, r10, r11, lr}
+    bx      lr
+.Lpic_copy_lit:                     @ the eight one by one
+    .rept   8
+    copy_pair
+    .endr
+    subs    r2, r2, #8
+    bpl     .Lpic_copy_eight
+    b       .Lpic_copy_rest
+    .ltorg
+    .size pic_copyPairsArm, . - pic_copyPairsArm
+    .purgem copy_pair
     .popsection
 )");
 #endif
