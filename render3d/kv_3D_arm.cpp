@@ -9,30 +9,60 @@
 #if defined(__arm__) && !defined(__thumb__)
 /* tri_runPortable in ARM code for the handheld: about 40 instructions a
  * row with a span (the compiler's took some 90, spilling the texture
- * addressing around the pixel loop), 15 a drawn pixel and 8 a hidden one;
- * 14 a drawn pixel on a texture without the key colour (keyFree), whose
- * loop, made from the same text, stores every texel that passes the z
- * entry. A span whose first depth lies in (near, 2^30) and whose last
+ * addressing around the pixel loop), 15 a drawn pixel and 8 a hidden one.
+ * On a texture without the key colour (keyFree) every texel that passes
+ * the z entry is stored, and the pixels go two on a word of the screen:
+ * when both pass, their depths with one stm and their texels with one
+ * word store, 24 instructions the pair; a pair with a hidden pixel, a
+ * pixel off the word grid at the start and a last one alone take the
+ * single pixel's steps (14 drawn, 8 hidden). With the texels as words
+ * (TriRun wide, texWide) a texel is one ldr with the index scaled: 22
+ * the pair, 13 a single drawn pixel. A span whose first depth lies in (near, 2^30) and whose last
  * depth, first + (len - 1) * dz, lies beyond near has every depth beyond
  * near (|dz| <= 2^21 and len <= 320: the depths run in a straight line
  * without wrapping), so its pixel loop tests the z entry alone; any other
  * span goes to tri_runNearSpan (kv_3D_raster.cpp). The run's fields are
  * read at their fixed offsets (TriRun); [sp] keeps its address. Pixel loop
- * registers: r0 texel, r1 U, r2 v, r3 z, r4 dU, r5 dv, r6 dz, r7 texels,
+ * registers: r0 texel, r1 U, r2 v, r3 z, r4 dU, r5 dv, r6 dz, r7 loopTexels,
  * r8 the span's z entries end, r9 its pixels end, r10 texel row offset,
- * r11 rowMask, r12 k (-2 * pixels left, stepping 2 up to 0: the pixel at
+ * r11 loopMask, r12 k (-2 * pixels left, stepping 2 up to 0: the pixel at
  * r9 + k, its z entry at r8 + 2k), lr the key. */
 static_assert(offsetof(TriRun, ldx) == 16 && offsetof(TriRun, rx) == 32 && offsetof(TriRun, at) == 40 &&
-                  offsetof(TriRun, dU) == 48 && offsetof(TriRun, texels) == 60 && offsetof(TriRun, key) == 76 &&
+                  offsetof(TriRun, dU) == 48 && offsetof(TriRun, loopTexels) == 60 && offsetof(TriRun, key) == 76 &&
                   offsetof(TriRun, near) == 80 && offsetof(TriRun, lowerAtEnd) == 84 &&
                   offsetof(TriRun, lower) == 88 && offsetof(TriRun, scratch) == 128,
               "tri_runArm reads TriRun at these offsets");
 extern "C" void tri_runArm(TriRun* r);
 extern "C" void tri_runArmKeyFree(TriRun* r);
+extern "C" void tri_runArmWide(TriRun* r);
 __asm__(R"(
     .pushsection .text
     .arm
-    .macro  tri_run name, keyed
+    .macro  tri_texel d, wide       @ d = the texel at U v; r0, r10 scratch
+    .if \wide                       @ words: r7 wide, r11 its row mask, vmask << 8
+    and     r10, r11, r2, asr #4    @ texel row * 256
+    add     r10, r10, r1, lsr #24   @ ... + column (u >> 12 & 255)
+    ldr     \d, [r7, r10, lsl #2]
+    .else                           @ r7 texels, r11 rowMask
+    mov     r0, r1, lsr #24         @ texel column: u >> 12 & 255
+    and     r10, r11, r2, asr #3    @ texel row * 512 bytes
+    add     r0, r7, r0, lsl #1
+    ldrh    \d, [r0, r10]
+    .endif
+    .endm
+    .macro  tri_pixel l, wide       @ one pixel of a key-free texture at r9 + r12
+    ldr     r0, [r8], #4            @ its z entry, r8 then at the next
+    cmp     r3, r0
+    bgt     \l\()f
+    tri_texel r0, \wide
+    strh    r0, [r9, r12]
+    str     r3, [r8, #-4]
+\l\():
+    add     r1, r1, r4
+    add     r2, r2, r5
+    add     r3, r3, r6
+    .endm
+    .macro  tri_run name, keyed, wide
     .align 2
     .global \name
     .type \name, %function
@@ -74,18 +104,15 @@ __asm__(R"(
     cmp     r3, r0                  @ ... and beyond near
     ble     .Ltri_run_\name\()_Near
     sub     r12, r11, #1
-    mla     r12, r6, r12, r3        @ the last depth
-    cmp     r12, r0
+    mla     r4, r6, r12, r3         @ the last depth
+    cmp     r4, r0
     ble     .Ltri_run_\name\()_Near
+    .if \keyed
     add     r10, r10, r11           @ one past the span's last pixel
     rsb     r12, r11, #0
     mov     r12, r12, lsl #1        @ k
     add     r0, lr, #48
-    .if \keyed
-    ldmia   r0, {r4-r9, r11, lr}    @ dU dv dz texels zbuf target rowMask key
-    .else
-    ldmia   r0, {r4-r9, r11}        @ dU dv dz texels zbuf target rowMask
-    .endif
+    ldmia   r0, {r4-r9, r11, lr}    @ dU dv dz texels zbuf target mask key
     add     r8, r8, r10, lsl #2     @ the z entries end
     add     r9, r9, r10, lsl #1     @ the pixels end
 .Ltri_run_\name\()_Pixel:
@@ -96,14 +123,9 @@ __asm__(R"(
     and     r10, r11, r2, asr #3    @ texel row * 512 bytes
     add     r0, r7, r0, lsl #1
     ldrh    r0, [r0, r10]
-    .if \keyed
     cmp     r0, lr
     strneh  r0, [r9, r12]
     strne   r3, [r8, r12, lsl #1]
-    .else
-    strh    r0, [r9, r12]
-    str     r3, [r8, r12, lsl #1]
-    .endif
 .Ltri_run_\name\()_Hidden:
     add     r1, r1, r4
     add     r2, r2, r5
@@ -111,6 +133,58 @@ __asm__(R"(
     adds    r12, r12, #2
     bne     .Ltri_run_\name\()_Pixel
     b       .Ltri_run_\name\()_Row
+    .else                           @ r8 the z entry of the pixel at r9 + k,
+    add     r0, lr, #48             @ r9 the span's last pixel, k from
+    ldmia   r0, {r4-r9, r11}        @ 2 - 2 * pixels up to 0 by 2: k < 0
+    add     r8, r8, r10, lsl #2     @ while two pixels are left
+    add     r10, r10, r12
+    add     r9, r9, r10, lsl #1
+    rsb     r12, r12, #0
+    mov     r12, r12, lsl #1
+    add     r0, r9, r12             @ the first pixel
+    tst     r0, #2
+    bne     .Ltri_run_\name\()_Peel
+    cmp     r12, #0
+    beq     .Ltri_run_\name\()_Tail
+.Ltri_run_\name\()_Pair:                    @ two pixels on one word
+    ldmia   r8!, {r10, lr}          @ their z entries
+    cmp     r3, r10
+    bgt     .Ltri_run_\name\()_Apart
+    add     r10, r3, r6             @ the second depth
+    cmp     r10, lr
+    bgt     .Ltri_run_\name\()_Apart
+    stmdb   r8, {r3, r10}           @ both pass: both depths stored
+    add     r3, r10, r6
+    tri_texel lr, \wide             @ the first texel
+    add     r1, r1, r4
+    add     r2, r2, r5
+    tri_texel r0, \wide             @ the second
+    add     r1, r1, r4
+    add     r2, r2, r5
+    orr     r0, lr, r0, lsl #16
+    str     r0, [r9, r12]           @ both pixels
+    adds    r12, r12, #4
+    bmi     .Ltri_run_\name\()_Pair
+    bne     .Ltri_run_\name\()_Row
+    b       .Ltri_run_\name\()_Tail
+.Ltri_run_\name\()_Apart:                   @ one of the two hidden: each alone
+    sub     r8, r8, #8
+    tri_pixel 5, \wide
+    add     r12, r12, #2
+    tri_pixel 6, \wide
+    adds    r12, r12, #2
+    bmi     .Ltri_run_\name\()_Pair
+    bne     .Ltri_run_\name\()_Row
+.Ltri_run_\name\()_Tail:                    @ the last pixel, k = 0
+    tri_pixel 7, \wide
+    b       .Ltri_run_\name\()_Row
+.Ltri_run_\name\()_Peel:                    @ one pixel to reach the word grid
+    tri_pixel 3, \wide
+    adds    r12, r12, #2
+    bmi     .Ltri_run_\name\()_Pair
+    beq     .Ltri_run_\name\()_Tail
+    b       .Ltri_run_\name\()_Row
+    .endif
 .Ltri_run_\name\()_Left:                      @ xl < 0: the span starts at pixel 0
     cmp     r8, #0
     ble     .Ltri_run_\name\()_Row            @ wholly left of the screen
@@ -146,9 +220,12 @@ __asm__(R"(
     bx      lr
     .size \name, . - \name
     .endm
-    tri_run tri_runArm, 1
-    tri_run tri_runArmKeyFree, 0
+    tri_run tri_runArm, 1, 0
+    tri_run tri_runArmKeyFree, 0, 0
+    tri_run tri_runArmWide, 0, 1
     .purgem tri_run
+    .purgem tri_pixel
+    .purgem tri_texel
     .popsection
 )");
 #endif
@@ -156,7 +233,9 @@ __asm__(R"(
 void tri_runFast(TriRun* r)
 {
 #if defined(__arm__) && !defined(__thumb__)
-    if (r->keyFree)
+    if (r->keyFree && r->wide)
+        tri_runArmWide(r);
+    else if (r->keyFree)
         tri_runArmKeyFree(r);
     else
         tri_runArm(r);

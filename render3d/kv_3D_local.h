@@ -38,23 +38,27 @@ struct TriRun {
     fixed rx, rdx;           /* 32: right edge x on the current row, its step */
     int32_t at, atEnd;       /* 40: SCR_W * the current row; SCR_W * (last row + 1) */
     uint32_t dU, dv, dz;     /* 48: steps a pixel, dU = du << 12 */
-    const uint16_t* texels;  /* 60: the texture, 256 texels a row */
+    const void* loopTexels;  /* 60: the ARM loop's texels: texels, or wide */
     fixed* zb;               /* 64: zbuf */
     uint16_t* target;        /* 68: rTarget */
-    int32_t rowMask;         /* 72: vmask << 9, the byte offset of a texel row */
+    int32_t loopMask;        /* 72: rowMask, or rowMask8 with wide */
     uint32_t key;            /* 76: TEX_KEY */
     fixed near;              /* 80: cam.near */
     int32_t lowerAtEnd;      /* 84: 0, or SCR_W * (last row of the lower part + 1) */
     uint32_t lower[10];      /* 88: lx .. rdx below the middle vertex's row */
     uint32_t scratch[3];     /* 128: U, v, z of a span handed to tri_runNearSpan */
     int32_t keyFree;         /* 140: 1 when no texel is TEX_KEY (Pic16b keyFree) */
+    const uint16_t* texels;  /* 144: the texture, 256 texels a row */
+    int32_t rowMask;         /* 148: vmask << 9, the byte offset of a texel row */
+    const uint32_t* wide;    /* 152: the texels as words (texWide), or nullptr */
 };
 
 /* The rows in C++. */
 void tri_runPortable(TriRun* r);
 
 /* The rows: the ARM code on the handheld (on a keyFree texture, a loop
- * without the key test), tri_runPortable elsewhere; the same pixels, z
+ * without the key test, reading the words of wide when it is set),
+ * tri_runPortable elsewhere; the same pixels, z
  * entries and final edges. */
 void tri_runFast(TriRun* r);
 

@@ -8,6 +8,7 @@
 
 #include "render3d/kv_3D_local.h"
 #include "render3d/kv_3D_span.h"
+#include "video/kv_texture.h"
 
 /* ---- Globals ---------------------------------------------------------------
  * Lifetime: whole run; the hooks persist until changed. */
@@ -542,6 +543,37 @@ static __attribute__((noinline)) void tri_spanRows(const Edge3D* pr, const Edge3
     tri_rows(pr, pq, qr, longLeft, ystart, ymid, ylast, run);
 }
 
+/* A TriRun's texture fields for curtex: its texels and row mask, keyFree,
+ * texWide's words on a keyFree texture, and what the ARM loop reads. Made
+ * again only when curtex, its pixels, height or keyFree, or the slots'
+ * words (texWideEpoch) change. */
+struct TriTexFields {
+    const Pic16b* of;
+    const uint16_t* pixels;
+    unsigned epoch;
+    int32_t height, keyFree, rowMask, loopMask;
+    const uint32_t* wide;
+    const void* loopTexels;
+};
+
+static const TriTexFields& tri_texFields()
+{
+    static TriTexFields f = {};
+    if (curtex != f.of || curtex->pixels != f.pixels || texWideEpoch != f.epoch || curtex->keyFree != f.keyFree ||
+        curtex->height != f.height) {
+        f.of = curtex;
+        f.pixels = curtex->pixels;
+        f.height = curtex->height;
+        f.epoch = texWideEpoch;
+        f.keyFree = curtex->keyFree;
+        f.rowMask = (curtex->height - 1) << 9;
+        f.wide = f.keyFree ? texWide(curtex) : nullptr;
+        f.loopTexels = f.wide ? (const void*)f.wide : (const void*)f.pixels;
+        f.loopMask = f.wide ? (curtex->height - 1) << 8 : f.rowMask;
+    }
+    return f;
+}
+
 void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
 {
     const Vertex3D* base = obj->verts + (size_t)obj->frame * obj->vertCount;
@@ -594,12 +626,16 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     run.dU = (uint32_t)du << FP_SHIFT;
     run.dv = (uint32_t)dv;
     run.dz = (uint32_t)dz;
-    run.texels = curtex->pixels;
+    const TriTexFields& tf = tri_texFields();
+    run.texels = tf.pixels;
     run.zb = zbuf;
     run.target = rTarget;
-    run.rowMask = (curtex->height - 1) << 9;
+    run.rowMask = tf.rowMask;
     run.key = TEX_KEY;
-    run.keyFree = curtex->keyFree;
+    run.keyFree = tf.keyFree;
+    run.wide = tf.wide;
+    run.loopTexels = tf.loopTexels;
+    run.loopMask = tf.loopMask;
     run.near = cam.near;
     tri_runRows(&run, pr, pq, qr, w > 0, ystart, ymid, ylast);
 }

@@ -34,6 +34,18 @@ void killTex(int slot);
 /* Frees every slot that holds a picture. */
 void killAllTex(void);
 
+/* The texels of slot t's picture as words, each texel in the low half and
+ * 0 in the high one, for the triangle rows on the handheld: made by the
+ * loaders for a keyFree picture 256 wide, freed with the slot. nullptr
+ * elsewhere (and off the handheld), or when t's pixels are no longer the
+ * ones it was made from. Valid while t->keyFree holds (whoever changes
+ * the pixels clears keyFree). */
+const uint32_t* texWide(const Pic16b* t);
+
+/* Counts the makings and freeings of texWide's words: a texWide result
+ * kept for the same slot and pixels stays valid while it is unchanged. */
+extern unsigned texWideEpoch;
+
 /* Reserved for mipmaps: does nothing. */
 void makeMipmap(int slot);
 

@@ -575,6 +575,14 @@ static inline void pic_addTwoAt(PixPair* d, uint32_t s)
     pic_addOne((uint16_t*)d + 1, (uint16_t)shi);
 }
 
+#if defined(__arm__) && !defined(__thumb__)
+/* pic_addTwoAt over pairs source pairs s and screen pairs d, both on the
+ * word grid (kv_video_arm.cpp). */
+extern "C" void pic_addPairsArm(PixPair* d, const PixPair* s, int pairs);
+/* pic_copyTwo likewise (kv_video_arm.cpp). */
+extern "C" void pic_copyPairsArm(PixPair* d, const PixPair* s, int pairs);
+#endif
+
 template <bool ADD>
 static void pic_row(uint16_t* dst, const uint16_t* src, int n)
 {
@@ -589,6 +597,11 @@ static void pic_row(uint16_t* dst, const uint16_t* src, int n)
     if (((uintptr_t)src & 2) == 0) {
         const PixPair* s = (const PixPair*)src;
         int k = 0;
+#if defined(__arm__) && !defined(__thumb__)
+        /* the same pairs in ARM code */
+        ADD ? pic_addPairsArm(d, s, pairs) : pic_copyPairsArm(d, s, pairs);
+        k = pairs;
+#else
         if (ADD) {
             /* added pictures are mostly black: four black source pairs
              * (a pair of 0 adds nothing) are passed with one test */
@@ -616,6 +629,7 @@ static void pic_row(uint16_t* dst, const uint16_t* src, int n)
                 pic_copyTwo(d + k + 3, s3);
             }
         }
+#endif
         for (; k < pairs; k++)
             ADD ? pic_addTwoAt(d + k, s[k]) : pic_copyTwo(d + k, s[k]);
     } else if (!ADD) {
