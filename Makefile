@@ -20,13 +20,15 @@ build: deps
 # The handheld programs, cross-built for the console (ARMv4T, soft float,
 # static, its Linux 2.4 system calls), and the SD-card package
 # build-arm/orvel-gp2x.zip, which carries the data set the host build
-# generates (only that is built in build/). The test suite runs the programs
-# under qemu-arm, so `test` builds them first.
+# generates (only that is built in build/), and the handheld bench program
+# (bench/arm), whose frames the suite checks against the frozen list. The
+# test suite runs the programs under qemu-arm, so `test` builds them first.
 arm: deps
 	@$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE) --build build -j $(JOBS) --target orvel_data
 	@$(CMAKE) -S . -B build-arm -DCMAKE_BUILD_TYPE=Release \
-		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/armv4t-linux24.cmake -DORVEL_HOST_BUILD=$(CURDIR)/build >/dev/null
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/armv4t-linux24.cmake -DORVEL_HOST_BUILD=$(CURDIR)/build \
+		-DORVEL_ARM_BENCH=ON >/dev/null
 	@$(CMAKE) --build build-arm -j $(JOBS)
 
 # The browser build: the engine compiled to WebAssembly by Debian's emcc in
