@@ -270,6 +270,14 @@ void calc_edge(const Vertex3D* top, const Vertex3D* bottom, Edge3D* e)
     }
 }
 
+/* calc_edge(top, bottom, e) when both ends lie on the same sy (the edge's
+ * top then follows the caller's order), else nothing. */
+static inline void tri_edgeIfLevel(const Vertex3D* top, const Vertex3D* bottom, Edge3D* e)
+{
+    if (top->sy == bottom->sy)
+        calc_edge(top, bottom, e);
+}
+
 /* An edge running down the rows of the cached routine: x, u, v, z on the
  * current row and their steps a row. The right edge of a span needs x
  * alone. */
@@ -509,8 +517,11 @@ static void tri_runRows(TriRun* run, const Edge3D* pr, const Edge3D* pq, const E
     if (ystart < ymid) {
         tri_runEdges((uint32_t*)run, longLeft ? pr : pq, 0, longLeft ? pq : pr, 0);
         run->atEnd = SCR_W * ((ymid < ylast ? ymid : ylast) + 1);
-        run->lowerAtEnd = ymid < ylast ? SCR_W * (ylast + 1) : 0;
-        tri_runEdges(run->lower, ll, lln, lr, lrn);
+        run->lowerAtEnd = 0;
+        if (ymid < ylast) { /* lower is read only then */
+            run->lowerAtEnd = SCR_W * (ylast + 1);
+            tri_runEdges(run->lower, ll, lln, lr, lrn);
+        }
     } else {
         tri_runEdges((uint32_t*)run, ll, lln, lr, lrn);
         run->atEnd = SCR_W * (ylast + 1);
@@ -585,12 +596,6 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     Edge3D* qr = &obj->edges[face->ebc];
     tri_sort(&p, &q, &r, &pq, &pr, &qr);
 
-    calc_edge(p, q, pq);
-    calc_edge(p, r, pr);
-    calc_edge(q, r, qr);
-    if (pr->flat)
-        return;
-
     /* Rows are clamped to the screen here: 0 <= ystart, ylast <= 239. */
     int ystart = fp_iconv(p->sy);
     if (ystart < 0)
@@ -598,8 +603,22 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     int ylast = fp_iconv(r->sy);
     if (ylast > SCR_H - 1)
         ylast = SCR_H - 1;
-    if (ylast - ystart <= 0)
-        return; /* within one scanline, or off the screen */
+    if (ylast - ystart <= 0) {
+        /* within one scanline, or off the screen: nothing drawn. An edge
+         * whose ends lie on different sy has one top, so whichever
+         * triangle makes it later makes the same values; one whose ends
+         * share sy takes its top from this triangle's order, so it is made
+         * here as when every triangle made its edges. */
+        tri_edgeIfLevel(p, q, pq);
+        tri_edgeIfLevel(p, r, pr);
+        tri_edgeIfLevel(q, r, qr);
+        return;
+    }
+    calc_edge(p, q, pq);
+    calc_edge(p, r, pr);
+    calc_edge(q, r, qr);
+    if (pr->flat)
+        return;
     int ymid = fp_iconv(q->sy);
     if (ymid < 0)
         ymid = 0;
