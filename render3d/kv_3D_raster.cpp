@@ -614,14 +614,18 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
         tri_edgeIfLevel(q, r, qr);
         return;
     }
-    calc_edge(p, q, pq);
+    int ymid = fp_iconv(q->sy);
+    if (ymid < 0)
+        ymid = 0;
+    /* pq is read only when the middle vertex's row is below the first */
+    if (ystart < ymid)
+        calc_edge(p, q, pq);
+    else
+        tri_edgeIfLevel(p, q, pq);
     calc_edge(p, r, pr);
     calc_edge(q, r, qr);
     if (pr->flat)
         return;
-    int ymid = fp_iconv(q->sy);
-    if (ymid < 0)
-        ymid = 0;
 
     /* Horizontal gradients, measured on the middle vertex's row. */
     const int s = ymid - ystart;
