@@ -35,6 +35,11 @@ static_assert(offsetof(TriRun, ldx) == 16 && offsetof(TriRun, rx) == 32 && offse
 extern "C" void tri_runArm(TriRun* r);
 extern "C" void tri_runArmKeyFree(TriRun* r);
 extern "C" void tri_runArmWide(TriRun* r);
+/* The same loops for a run whose spans all lie beyond near (tri_runFar):
+ * no span is tested. */
+extern "C" void tri_runArmFar(TriRun* r);
+extern "C" void tri_runArmKeyFreeFar(TriRun* r);
+extern "C" void tri_runArmWideFar(TriRun* r);
 __asm__(R"(
     .pushsection .text
     .arm
@@ -62,7 +67,7 @@ __asm__(R"(
     add     r2, r2, r5
     add     r3, r3, r6
     .endm
-    .macro  tri_run name, keyed, wide
+    .macro  tri_run name, keyed, wide, far
     .align 2
     .global \name
     .type \name, %function
@@ -97,6 +102,9 @@ __asm__(R"(
     subs    r11, r8, r12            @ pixels
     ble     .Ltri_run_\name\()_Row
     add     r10, r10, r12           @ the span's first pixel
+    .if \far                        @ every span's depths known beyond near
+    sub     r12, r11, #1
+    .else
     ldr     r0, [lr, #80]           @ near
     ldr     r6, [lr, #56]           @ dz
     cmp     r3, #0x40000000         @ first depth in [0, 2^30) ...
@@ -107,6 +115,7 @@ __asm__(R"(
     mla     r4, r6, r12, r3         @ the last depth
     cmp     r4, r0
     ble     .Ltri_run_\name\()_Near
+    .endif
     .if \keyed
     add     r10, r10, r11           @ one past the span's last pixel
     rsb     r12, r11, #0
@@ -220,9 +229,12 @@ __asm__(R"(
     bx      lr
     .size \name, . - \name
     .endm
-    tri_run tri_runArm, 1, 0
-    tri_run tri_runArmKeyFree, 0, 0
-    tri_run tri_runArmWide, 0, 1
+    tri_run tri_runArm, 1, 0, 0
+    tri_run tri_runArmKeyFree, 0, 0, 0
+    tri_run tri_runArmWide, 0, 1, 0
+    tri_run tri_runArmFar, 1, 0, 1
+    tri_run tri_runArmKeyFreeFar, 0, 0, 1
+    tri_run tri_runArmWideFar, 0, 1, 1
     .purgem tri_run
     .purgem tri_pixel
     .purgem tri_texel
@@ -230,15 +242,80 @@ __asm__(R"(
 )");
 #endif
 
+#if defined(__arm__) && !defined(__thumb__)
+/* 1 when v lies in [0, 2^30) and beyond near. */
+static inline int tri_farDepth(int32_t v, int32_t near)
+{
+    return (uint32_t)v < (1u << 30) && v > near;
+}
+
+/* 1 when a step a row moves less than 2^22 either way (239 of them less
+ * than 2^30). */
+static inline int tri_smallStep(uint32_t d)
+{
+    return d + (1u << 22) < (1u << 23);
+}
+
+/* 1 when no depth of a part of a run lies outside (near, 2^30): w its
+ * fields lx .. rdx, n in [1, 240] its rows, dz the step a pixel (|dz| <=
+ * 2^21). Its rows' left edges are at lz + k * ldz for k in [0, n) (the
+ * held row and the next share k = 0), its x edges at lx + k * ldx and rx +
+ * k * rdx. With the steps a row below 2^22 and the x ends within +-2^30
+ * every sum below fits in 32 bits and the running sums are the whole ones.
+ * A row's span from lx >> 12 to rx >> 12 has at most ((rx - lx) >> 12) + 1
+ * pixels, rx - lx running straight between its ends, so its depths lie
+ * between the left edge's and that many steps of dz on, fewer than 512
+ * here: the four corners bound them all (a span cut at either screen side
+ * keeps a part of its pixels). */
+static int tri_runFarPart(const uint32_t* w, int32_t n, int32_t dz, int32_t near)
+{
+    const int32_t k = n - 1;
+    if (!tri_smallStep(w[4]) || !tri_smallStep(w[7]) || !tri_smallStep(w[9]))
+        return 0;
+    const int32_t lx = (int32_t)w[0], rx = (int32_t)w[8];
+    if (lx + (1u << 30) >= (1u << 31) || rx + (1u << 30) >= (1u << 31))
+        return 0;
+    const int32_t lxK = lx + k * (int32_t)w[4], rxK = rx + k * (int32_t)w[9];
+    if (lxK + (1u << 30) >= (1u << 31) || rxK + (1u << 30) >= (1u << 31))
+        return 0;
+    const int32_t lz = (int32_t)w[3];
+    if (!tri_farDepth(lz, near))
+        return 0;
+    const int32_t lzK = lz + k * (int32_t)w[7];
+    if (!tri_farDepth(lzK, near))
+        return 0;
+    const int32_t wide = rx - lx > rxK - lxK ? rx - lx : rxK - lxK; /* within +-2^31 */
+    const int32_t steps = wide < 0 ? 0 : wide >> FP_SHIFT;        /* pixels - 1 at most */
+    if (steps >= 512)
+        return 0;
+    return tri_farDepth(lz + steps * dz, near) && tri_farDepth(lzK + steps * dz, near);
+}
+
+/* 1 when every depth of r lies beyond near and below 2^30, so that every
+ * span would pass the loops' test (tri_runFarPart for each part); only
+ * for runs of 16 rows or more, where the tests it saves outweigh it. */
+static int tri_runFar(const TriRun* r)
+{
+    const int32_t end = r->lowerAtEnd ? r->lowerAtEnd : r->atEnd;
+    if (end - r->at < 16 * SCR_W)
+        return 0;
+    const int32_t dz = (int32_t)r->dz, near = r->near;
+    if (!tri_runFarPart((const uint32_t*)r, (r->atEnd - r->at) / SCR_W, dz, near))
+        return 0;
+    return !r->lowerAtEnd || tri_runFarPart(r->lower, (r->lowerAtEnd - r->atEnd) / SCR_W, dz, near);
+}
+#endif
+
 void tri_runFast(TriRun* r)
 {
 #if defined(__arm__) && !defined(__thumb__)
+    const int far = tri_runFar(r);
     if (r->keyFree && r->wide)
-        tri_runArmWide(r);
+        (far ? tri_runArmWideFar : tri_runArmWide)(r);
     else if (r->keyFree)
-        tri_runArmKeyFree(r);
+        (far ? tri_runArmKeyFreeFar : tri_runArmKeyFree)(r);
     else
-        tri_runArm(r);
+        (far ? tri_runArmFar : tri_runArm)(r);
 #else
     tri_runPortable(r);
 #endif

@@ -57,7 +57,9 @@ struct TriRun {
 void tri_runPortable(TriRun* r);
 
 /* The rows: the ARM code on the handheld (on a keyFree texture, a loop
- * without the key test, reading the words of wide when it is set),
+ * without the key test, reading the words of wide when it is set; a run
+ * of 16 rows or more whose depths are shown to lie beyond near skips each
+ * span's near test),
  * tri_runPortable elsewhere; the same pixels, z
  * entries and final edges. */
 void tri_runFast(TriRun* r);
