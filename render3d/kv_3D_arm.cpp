@@ -146,12 +146,11 @@ __asm__(R"(
     add     r0, lr, #48             @ r9 the span's last pixel, k from
     ldmia   r0, {r4-r9, r11}        @ 2 - 2 * pixels up to 0 by 2: k < 0
     add     r8, r8, r10, lsl #2     @ while two pixels are left
-    add     r10, r10, r12
-    add     r9, r9, r10, lsl #1
+    tst     r10, #1                 @ the first pixel off the word grid
+    add     r10, r10, r12           @ (the target is on it); the flags
+    add     r9, r9, r10, lsl #1     @ are kept to the bne
     rsb     r12, r12, #0
     mov     r12, r12, lsl #1
-    add     r0, r9, r12             @ the first pixel
-    tst     r0, #2
     bne     .Ltri_run_\name\()_Peel
     cmp     r12, #0
     beq     .Ltri_run_\name\()_Tail
