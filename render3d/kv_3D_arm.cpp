@@ -103,7 +103,9 @@ __asm__(R"(
     ble     .Ltri_run_\name\()_Row
     add     r10, r10, r12           @ the span's first pixel
     .if \far                        @ every span's depths known beyond near
-    sub     r12, r11, #1
+    .if !\keyed
+    rsb     r12, r11, #1            @ 1 - pixels
+    .endif
     .else
     ldr     r0, [lr, #80]           @ near
     ldr     r6, [lr, #56]           @ dz
@@ -147,9 +149,15 @@ __asm__(R"(
     ldmia   r0, {r4-r9, r11}        @ 2 - 2 * pixels up to 0 by 2: k < 0
     add     r8, r8, r10, lsl #2     @ while two pixels are left
     tst     r10, #1                 @ the first pixel off the word grid
-    add     r10, r10, r12           @ (the target is on it); the flags
-    add     r9, r9, r10, lsl #1     @ are kept to the bne
+    .if \far                        @ (the target is on it); the flags
+    sub     r10, r10, r12           @ are kept to the bne
+    .else                           @ r12: 1 - pixels when far, else
+    add     r10, r10, r12           @ pixels - 1
+    .endif
+    add     r9, r9, r10, lsl #1
+    .if !\far
     rsb     r12, r12, #0
+    .endif
     mov     r12, r12, lsl #1
     bne     .Ltri_run_\name\()_Peel
     cmp     r12, #0
