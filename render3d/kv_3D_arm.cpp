@@ -27,10 +27,11 @@
  * r8 the span's z entries end, r9 its pixels end, r10 texel row offset,
  * r11 loopMask, r12 k (-2 * pixels left, stepping 2 up to 0: the pixel at
  * r9 + k, its z entry at r8 + 2k), lr the key. */
-static_assert(offsetof(TriRun, ldx) == 16 && offsetof(TriRun, rx) == 32 && offsetof(TriRun, at) == 40 &&
+static_assert(offsetof(TriRun, rx) == 16 && offsetof(TriRun, at) == 20 && offsetof(TriRun, ldx) == 24 &&
+                  offsetof(TriRun, rdx) == 40 && offsetof(TriRun, atEnd) == 44 &&
                   offsetof(TriRun, dU) == 48 && offsetof(TriRun, loopTexels) == 60 && offsetof(TriRun, key) == 76 &&
                   offsetof(TriRun, near) == 80 && offsetof(TriRun, lowerAtEnd) == 84 &&
-                  offsetof(TriRun, lower) == 88 && offsetof(TriRun, scratch) == 128,
+                  offsetof(TriRun, lower) == 88 && offsetof(TriRun, scratch) == 132,
               "tri_runArm reads TriRun at these offsets");
 extern "C" void tri_runArm(TriRun* r);
 extern "C" void tri_runArmKeyFree(TriRun* r);
@@ -75,33 +76,31 @@ __asm__(R"(
     push    {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
     mov     lr, r0                  @ the held row: edges not stepped
     ldmia   lr, {r0-r11}
-    add     r4, r10, #320
-    str     r4, [lr, #40]
+    add     r11, r5, #320
+    str     r11, [lr, #20]
     b       .Ltri_run_\name\()_X
 .Ltri_run_\name\()_Row:
     ldr     lr, [sp]                @ the run
-    ldmia   lr, {r0-r11}            @ lx lU lv lz ldx ldU ldv ldz rx rdx at atEnd
-    cmp     r10, r11
+    ldmia   lr, {r0-r11}            @ lx lU lv lz rx at ldx ldU ldv ldz rdx atEnd
+    cmp     r5, r11
     beq     .Ltri_run_\name\()_End
-    add     r4, r0, r4              @ the left edge a row on
-    add     r5, r1, r5
-    add     r6, r2, r6
-    add     r7, r3, r7
-    stmia   lr, {r4-r7}
-    add     r9, r8, r9              @ the right edge a row on
-    add     r4, r10, #320           @ the next row
-    str     r9, [lr, #32]
-    str     r4, [lr, #40]
-.Ltri_run_\name\()_X:
-    mov     r8, r8, asr #12         @ xr, cut at the right side
+    add     r6, r0, r6              @ the left edge a row on
+    add     r7, r1, r7
+    add     r8, r2, r8
+    add     r9, r3, r9
+    add     r10, r4, r10            @ the right edge a row on
+    add     r11, r5, #320           @ the next row
+    stmia   lr, {r6-r11}
+.Ltri_run_\name\()_X:                       @ r0-r3 lx lU lv lz, r4 rx, r5 the row
+    mov     r8, r4, asr #12         @ xr, cut at the right side
     cmp     r8, #320
     movgt   r8, #320
     movs    r12, r0, asr #12        @ xl
     bmi     .Ltri_run_\name\()_Left
-.Ltri_run_\name\()_Span:                      @ r12 xl >= 0, r8 xr, r10 the row, r1-r3 U v z at xl
+.Ltri_run_\name\()_Span:                      @ r12 xl >= 0, r8 xr, r5 the row, r1-r3 U v z at xl
     subs    r11, r8, r12            @ pixels
     ble     .Ltri_run_\name\()_Row
-    add     r10, r10, r12           @ the span's first pixel
+    add     r10, r5, r12            @ the span's first pixel
     .if \far                        @ every span's depths known beyond near
     .if !\keyed
     rsb     r12, r11, #1            @ 1 - pixels
@@ -206,14 +205,14 @@ __asm__(R"(
     ble     .Ltri_run_\name\()_Row            @ wholly left of the screen
     rsb     r12, r12, #0            @ the pixels cut
     add     r0, lr, #48
-    ldmia   r0, {r4-r6}             @ dU dv dz
-    mla     r1, r4, r12, r1
-    mla     r2, r5, r12, r2
-    mla     r3, r6, r12, r3
+    ldmia   r0, {r6, r7, r9}        @ dU dv dz (r5 keeps the row)
+    mla     r1, r6, r12, r1
+    mla     r2, r7, r12, r2
+    mla     r3, r9, r12, r3
     mov     r12, #0
     b       .Ltri_run_\name\()_Span
 .Ltri_run_\name\()_Near:                      @ r10 the first pixel, r11 pixels
-    add     r0, lr, #128
+    add     r0, lr, #132
     stmia   r0, {r1-r3}             @ U v z
     mov     r0, lr
     mov     r1, r10
@@ -227,9 +226,9 @@ __asm__(R"(
     str     r0, [lr, #44]
     mov     r1, #0
     str     r1, [lr, #84]
-    add     r12, lr, #88
-    ldmia   r12, {r0-r9}
-    stmia   lr, {r0-r9}
+    add     r12, lr, #88            @ lx .. rdx, at the first row below
+    ldmia   r12, {r0-r10}
+    stmia   lr, {r0-r10}
     b       .Ltri_run_\name\()_Row
 .Ltri_run_\name\()_Done:
     pop     {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
@@ -277,18 +276,18 @@ static inline int tri_smallStep(uint32_t d)
 static int tri_runFarPart(const uint32_t* w, int32_t n, int32_t dz, int32_t near)
 {
     const int32_t k = n - 1;
-    if (!tri_smallStep(w[4]) || !tri_smallStep(w[7]) || !tri_smallStep(w[9]))
+    if (!tri_smallStep(w[6]) || !tri_smallStep(w[9]) || !tri_smallStep(w[10]))
         return 0;
-    const int32_t lx = (int32_t)w[0], rx = (int32_t)w[8];
+    const int32_t lx = (int32_t)w[0], rx = (int32_t)w[4];
     if (lx + (1u << 30) >= (1u << 31) || rx + (1u << 30) >= (1u << 31))
         return 0;
-    const int32_t lxK = lx + k * (int32_t)w[4], rxK = rx + k * (int32_t)w[9];
+    const int32_t lxK = lx + k * (int32_t)w[6], rxK = rx + k * (int32_t)w[10];
     if (lxK + (1u << 30) >= (1u << 31) || rxK + (1u << 30) >= (1u << 31))
         return 0;
     const int32_t lz = (int32_t)w[3];
     if (!tri_farDepth(lz, near))
         return 0;
-    const int32_t lzK = lz + k * (int32_t)w[7];
+    const int32_t lzK = lz + k * (int32_t)w[9];
     if (!tri_farDepth(lzK, near))
         return 0;
     const int32_t wide = rx - lx > rxK - lxK ? rx - lx : rxK - lxK; /* within +-2^31 */

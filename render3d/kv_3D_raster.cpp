@@ -468,7 +468,7 @@ void tri_runPortable(TriRun* r)
             return;
         r->atEnd = r->lowerAtEnd;
         r->lowerAtEnd = 0;
-        memcpy(r, r->lower, sizeof r->lower); /* lx .. rdx */
+        memcpy(r, r->lower, sizeof r->lower); /* lx .. rdx; at is atEnd already */
         r->at -= SCR_W;
     }
 }
@@ -482,23 +482,23 @@ extern "C" void tri_runNearSpan(TriRun* r, int first, int len)
 }
 #endif
 
-/* The edges of one part of a TriRun: the left edge l advanced ln rows
- * (x, u, v, z each plus that many of its steps; u shifted for the run),
- * its steps, the right edge r's x advanced rn rows and its step. The
- * edges are picked as pointers and read field by field, which keeps the
- * set-up in registers. */
+/* The edges of one part of a TriRun (lx .. rdx but at): the left edge l
+ * advanced ln rows (x, u, v, z each plus that many of its steps; u
+ * shifted for the run), the right edge r's x advanced rn rows, their
+ * steps. The edges are picked as pointers and read field by field, which
+ * keeps the set-up in registers. */
 static inline void tri_runEdges(uint32_t* w, const Edge3D* l, int ln, const Edge3D* r, int rn)
 {
     w[0] = (uint32_t)fp_add(l->x, fp_muli(l->dx, ln));
     w[1] = (uint32_t)fp_add(l->u, fp_muli(l->du, ln)) << FP_SHIFT;
     w[2] = (uint32_t)fp_add(l->v, fp_muli(l->dv, ln));
     w[3] = (uint32_t)fp_add(l->z, fp_muli(l->dz, ln));
-    w[4] = (uint32_t)l->dx;
-    w[5] = (uint32_t)l->du << FP_SHIFT;
-    w[6] = (uint32_t)l->dv;
-    w[7] = (uint32_t)l->dz;
-    w[8] = (uint32_t)fp_add(r->x, fp_muli(r->dx, rn));
-    w[9] = (uint32_t)r->dx;
+    w[4] = (uint32_t)fp_add(r->x, fp_muli(r->dx, rn));
+    w[6] = (uint32_t)l->dx;
+    w[7] = (uint32_t)l->du << FP_SHIFT;
+    w[8] = (uint32_t)l->dv;
+    w[9] = (uint32_t)l->dz;
+    w[10] = (uint32_t)r->dx;
 }
 
 /* The rows of tri_rows as one TriRun: the rows to the middle vertex's (when
@@ -521,6 +521,7 @@ static void tri_runRows(TriRun* run, const Edge3D* pr, const Edge3D* pq, const E
         if (ymid < ylast) { /* lower is read only then */
             run->lowerAtEnd = SCR_W * (ylast + 1);
             tri_runEdges(run->lower, ll, lln, lr, lrn);
+            run->lower[5] = (uint32_t)run->atEnd; /* the lower part's first row */
         }
     } else {
         tri_runEdges((uint32_t*)run, ll, lln, lr, lrn);
