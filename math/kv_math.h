@@ -169,6 +169,21 @@ inline fixed fp_mulf(fixed a, float f)
  * division loops over the quotient's bits. */
 uint32_t fp_udivRecip(uint32_t n, uint32_t d);
 
+/* floor(2^24 / d) for d >= 1, the same quotient as fp_udivRecip(1 << 24,
+ * d) with one Newton step fewer for d >= 256. */
+uint32_t fp_udivRecip24(uint32_t d);
+
+/* fp_div(FP_ONE, b) for b >= 1: fp_udivRecip24 on the handheld, the
+ * machine's division elsewhere. */
+inline fixed fp_recip(fixed b)
+{
+#if defined(__arm__)
+    return (fixed)fp_udivRecip24((uint32_t)b);
+#else
+    return (fixed)((1u << 24) / (uint32_t)b);
+#endif
+}
+
 /* floor(n / d) for d >= 1: fp_udivRecip on the handheld, the machine's
  * division elsewhere. */
 inline uint32_t fp_udiv(uint32_t n, uint32_t d)

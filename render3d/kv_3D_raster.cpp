@@ -254,7 +254,7 @@ void calc_edge(const Vertex3D* top, const Vertex3D* bottom, Edge3D* e)
         e->dx = e->dz = e->du = e->dv = 0;
         return;
     }
-    const fixed k = fp_div(FP_ONE, height);
+    const fixed k = fp_recip(height); /* height >= 1.0 here */
     e->du = fp_mul(fp_sub(fp_muli(bottom->u, w) >> 7, e->u), k);
     e->dv = fp_mul(fp_sub(fp_muli(bottom->v, h) >> 7, e->v), k);
     e->dx = fp_mul(fp_sub(bottom->sx, top->sx), k);
