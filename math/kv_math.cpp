@@ -208,6 +208,24 @@ uint32_t fp_udivRecip(uint32_t n, uint32_t d)
     return q;
 }
 
+uint32_t fp_recip32(uint32_t d)
+{
+    int s;
+    if (d >> 16)
+        s = d >> 24 ? kLeadingZeros8[d >> 24] : 8 + kLeadingZeros8[d >> 16];
+    else
+        s = d >> 8 ? 16 + kLeadingZeros8[d >> 8] : 24 + kLeadingZeros8[d];
+    const uint32_t D = d << s;
+    /* fp_udivRecip's two steps: R <= 2^63 / D, short of it by about 2^-30
+     * of itself; 2^32 / d is 2^63 / D >> (31 - s) */
+    uint32_t R = kRecip9[(D >> 23) & 255u];
+    for (int step = 0; step < 2; step++) {
+        const uint64_t e = (1ull << 63) - (uint64_t)D * R;
+        R += (uint32_t)(((uint64_t)R * (uint32_t)(e >> 32)) >> 31);
+    }
+    return R >> (31 - s);
+}
+
 uint32_t fp_udivRecip24(uint32_t d)
 {
     int s;
