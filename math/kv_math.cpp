@@ -208,6 +208,52 @@ uint32_t fp_udivRecip(uint32_t n, uint32_t d)
     return q;
 }
 
+uint32_t fp_recip32(uint32_t d)
+{
+    int s;
+    if (d >> 16)
+        s = d >> 24 ? kLeadingZeros8[d >> 24] : 8 + kLeadingZeros8[d >> 16];
+    else
+        s = d >> 8 ? 16 + kLeadingZeros8[d >> 8] : 24 + kLeadingZeros8[d];
+    const uint32_t D = d << s;
+    /* fp_udivRecip's two steps: R <= 2^63 / D, short of it by about 2^-30
+     * of itself; 2^32 / d is 2^63 / D >> (31 - s) */
+    uint32_t R = kRecip9[(D >> 23) & 255u];
+    for (int step = 0; step < 2; step++) {
+        const uint64_t e = (1ull << 63) - (uint64_t)D * R;
+        R += (uint32_t)(((uint64_t)R * (uint32_t)(e >> 32)) >> 31);
+    }
+    return R >> (31 - s);
+}
+
+uint32_t fp_udivRecip24(uint32_t d)
+{
+    int s;
+    if (d >> 16)
+        s = d >> 24 ? kLeadingZeros8[d >> 24] : 8 + kLeadingZeros8[d >> 16];
+    else
+        s = d >> 8 ? 16 + kLeadingZeros8[d >> 8] : 24 + kLeadingZeros8[d];
+    const uint32_t D = d << s;
+    /* As fp_udivRecip: R stays at or below 2^63 / D. One Newton step
+     * leaves it short by about 2^-16 of itself, so the estimate below is
+     * short by less than q * 2^-16 + 1, at most 2 for q <= 2^16 (d >=
+     * 256); smaller divisors take the second step. */
+    uint32_t R = kRecip9[(D >> 23) & 255u];
+    for (int step = d < 256 ? 0 : 1; step < 2; step++) {
+        const uint64_t e = (1ull << 63) - (uint64_t)D * R;
+        R += (uint32_t)(((uint64_t)R * (uint32_t)(e >> 32)) >> 31);
+    }
+    /* 2^24 * R >> 32 is R >> 8 exactly; then >> (31 - s). For s <= 7 (d
+     * >= 2^24, a quotient of 0 or 1) the estimate is 0. */
+    uint32_t q = s > 7 ? R >> (39 - s) : 0u;
+    uint32_t rem = (1u << 24) - q * d;
+    while (rem >= d) {
+        q++;
+        rem -= d;
+    }
+    return q;
+}
+
 fixed fp_divWide(fixed a, fixed b)
 {
     const uint32_t ua = a < 0 ? 0u - (uint32_t)a : (uint32_t)a;

@@ -169,6 +169,25 @@ inline fixed fp_mulf(fixed a, float f)
  * division loops over the quotient's bits. */
 uint32_t fp_udivRecip(uint32_t n, uint32_t d);
 
+/* A reciprocal of d >= 1 for fp_divisorQuot: at most 2^32 / d and short of
+ * it by less than 1 + 4 / d. */
+uint32_t fp_recip32(uint32_t d);
+
+/* floor(2^24 / d) for d >= 1, the same quotient as fp_udivRecip(1 << 24,
+ * d) with one Newton step fewer for d >= 256. */
+uint32_t fp_udivRecip24(uint32_t d);
+
+/* fp_div(FP_ONE, b) for b >= 1: fp_udivRecip24 on the handheld, the
+ * machine's division elsewhere. */
+inline fixed fp_recip(fixed b)
+{
+#if defined(__arm__)
+    return (fixed)fp_udivRecip24((uint32_t)b);
+#else
+    return (fixed)((1u << 24) / (uint32_t)b);
+#endif
+}
+
 /* floor(n / d) for d >= 1: fp_udivRecip on the handheld, the machine's
  * division elsewhere. */
 inline uint32_t fp_udiv(uint32_t n, uint32_t d)
@@ -218,20 +237,20 @@ inline fixed fp_div(fixed a, fixed b)
 struct FpDivisor {
     fixed b;     /* the divisor */
     uint32_t ub; /* |b| */
-    uint32_t r;  /* (2^32 - 1) / |b|, 0 for b == 0 */
+    uint32_t r;  /* fp_recip32(|b|), 0 for b == 0 */
 };
 
-/* The divisor b, with one 32-bit division (fp_udiv). */
+/* The divisor b, with one reciprocal (fp_recip32). */
 inline FpDivisor fp_divisor(fixed b)
 {
     const uint32_t ub = b < 0 ? 0u - (uint32_t)b : (uint32_t)b;
-    FpDivisor k = {b, ub, ub ? fp_udiv(0xFFFFFFFFu, ub) : 0u};
+    FpDivisor k = {b, ub, ub ? fp_recip32(ub) : 0u};
     return k;
 }
 
 /* n / |k.b| for k.b != 0, exactly: r <= 2^32 / |b|, so n * r >> 32 is at
- * most the quotient and short of it by less than 3 (r is short of 2^32 /
- * |b| by less than 1 + 1 / |b|, and n < 2^32); the remainder's loop makes
+ * most the quotient and short of it by less than 7 (r is short of 2^32 /
+ * |b| by less than 1 + 4 / |b|, and n < 2^32); the remainder's loop makes
  * up the difference. */
 inline uint32_t fp_divisorQuot(const FpDivisor& k, uint32_t n)
 {

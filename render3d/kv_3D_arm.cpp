@@ -27,14 +27,20 @@
  * r8 the span's z entries end, r9 its pixels end, r10 texel row offset,
  * r11 loopMask, r12 k (-2 * pixels left, stepping 2 up to 0: the pixel at
  * r9 + k, its z entry at r8 + 2k), lr the key. */
-static_assert(offsetof(TriRun, ldx) == 16 && offsetof(TriRun, rx) == 32 && offsetof(TriRun, at) == 40 &&
+static_assert(offsetof(TriRun, rx) == 16 && offsetof(TriRun, at) == 20 && offsetof(TriRun, ldx) == 24 &&
+                  offsetof(TriRun, rdx) == 40 && offsetof(TriRun, atEnd) == 44 &&
                   offsetof(TriRun, dU) == 48 && offsetof(TriRun, loopTexels) == 60 && offsetof(TriRun, key) == 76 &&
                   offsetof(TriRun, near) == 80 && offsetof(TriRun, lowerAtEnd) == 84 &&
-                  offsetof(TriRun, lower) == 88 && offsetof(TriRun, scratch) == 128,
+                  offsetof(TriRun, lower) == 88 && offsetof(TriRun, scratch) == 132,
               "tri_runArm reads TriRun at these offsets");
 extern "C" void tri_runArm(TriRun* r);
 extern "C" void tri_runArmKeyFree(TriRun* r);
 extern "C" void tri_runArmWide(TriRun* r);
+/* The same loops for a run whose spans all lie beyond near (tri_runFar):
+ * no span is tested. */
+extern "C" void tri_runArmFar(TriRun* r);
+extern "C" void tri_runArmKeyFreeFar(TriRun* r);
+extern "C" void tri_runArmWideFar(TriRun* r);
 __asm__(R"(
     .pushsection .text
     .arm
@@ -62,7 +68,7 @@ __asm__(R"(
     add     r2, r2, r5
     add     r3, r3, r6
     .endm
-    .macro  tri_run name, keyed, wide
+    .macro  tri_run name, keyed, wide, far
     .align 2
     .global \name
     .type \name, %function
@@ -70,33 +76,36 @@ __asm__(R"(
     push    {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
     mov     lr, r0                  @ the held row: edges not stepped
     ldmia   lr, {r0-r11}
-    add     r4, r10, #320
-    str     r4, [lr, #40]
+    add     r11, r5, #320
+    str     r11, [lr, #20]
     b       .Ltri_run_\name\()_X
 .Ltri_run_\name\()_Row:
     ldr     lr, [sp]                @ the run
-    ldmia   lr, {r0-r11}            @ lx lU lv lz ldx ldU ldv ldz rx rdx at atEnd
-    cmp     r10, r11
+    ldmia   lr, {r0-r11}            @ lx lU lv lz rx at ldx ldU ldv ldz rdx atEnd
+    cmp     r5, r11
     beq     .Ltri_run_\name\()_End
-    add     r4, r0, r4              @ the left edge a row on
-    add     r5, r1, r5
-    add     r6, r2, r6
-    add     r7, r3, r7
-    stmia   lr, {r4-r7}
-    add     r9, r8, r9              @ the right edge a row on
-    add     r4, r10, #320           @ the next row
-    str     r9, [lr, #32]
-    str     r4, [lr, #40]
-.Ltri_run_\name\()_X:
-    mov     r8, r8, asr #12         @ xr, cut at the right side
+    add     r6, r0, r6              @ the left edge a row on
+    add     r7, r1, r7
+    add     r8, r2, r8
+    add     r9, r3, r9
+    add     r10, r4, r10            @ the right edge a row on
+    add     r11, r5, #320           @ the next row
+    stmia   lr, {r6-r11}
+.Ltri_run_\name\()_X:                       @ r0-r3 lx lU lv lz, r4 rx, r5 the row
+    mov     r8, r4, asr #12         @ xr, cut at the right side
     cmp     r8, #320
     movgt   r8, #320
     movs    r12, r0, asr #12        @ xl
     bmi     .Ltri_run_\name\()_Left
-.Ltri_run_\name\()_Span:                      @ r12 xl >= 0, r8 xr, r10 the row, r1-r3 U v z at xl
+.Ltri_run_\name\()_Span:                      @ r12 xl >= 0, r8 xr, r5 the row, r1-r3 U v z at xl
     subs    r11, r8, r12            @ pixels
     ble     .Ltri_run_\name\()_Row
-    add     r10, r10, r12           @ the span's first pixel
+    add     r10, r5, r12            @ the span's first pixel
+    .if \far                        @ every span's depths known beyond near
+    .if !\keyed
+    rsb     r12, r11, #1            @ 1 - pixels
+    .endif
+    .else
     ldr     r0, [lr, #80]           @ near
     ldr     r6, [lr, #56]           @ dz
     cmp     r3, #0x40000000         @ first depth in [0, 2^30) ...
@@ -107,6 +116,7 @@ __asm__(R"(
     mla     r4, r6, r12, r3         @ the last depth
     cmp     r4, r0
     ble     .Ltri_run_\name\()_Near
+    .endif
     .if \keyed
     add     r10, r10, r11           @ one past the span's last pixel
     rsb     r12, r11, #0
@@ -137,12 +147,17 @@ __asm__(R"(
     add     r0, lr, #48             @ r9 the span's last pixel, k from
     ldmia   r0, {r4-r9, r11}        @ 2 - 2 * pixels up to 0 by 2: k < 0
     add     r8, r8, r10, lsl #2     @ while two pixels are left
-    add     r10, r10, r12
+    tst     r10, #1                 @ the first pixel off the word grid
+    .if \far                        @ (the target is on it); the flags
+    sub     r10, r10, r12           @ are kept to the bne
+    .else                           @ r12: 1 - pixels when far, else
+    add     r10, r10, r12           @ pixels - 1
+    .endif
     add     r9, r9, r10, lsl #1
+    .if !\far
     rsb     r12, r12, #0
+    .endif
     mov     r12, r12, lsl #1
-    add     r0, r9, r12             @ the first pixel
-    tst     r0, #2
     bne     .Ltri_run_\name\()_Peel
     cmp     r12, #0
     beq     .Ltri_run_\name\()_Tail
@@ -190,14 +205,14 @@ __asm__(R"(
     ble     .Ltri_run_\name\()_Row            @ wholly left of the screen
     rsb     r12, r12, #0            @ the pixels cut
     add     r0, lr, #48
-    ldmia   r0, {r4-r6}             @ dU dv dz
-    mla     r1, r4, r12, r1
-    mla     r2, r5, r12, r2
-    mla     r3, r6, r12, r3
+    ldmia   r0, {r6, r7, r9}        @ dU dv dz (r5 keeps the row)
+    mla     r1, r6, r12, r1
+    mla     r2, r7, r12, r2
+    mla     r3, r9, r12, r3
     mov     r12, #0
     b       .Ltri_run_\name\()_Span
 .Ltri_run_\name\()_Near:                      @ r10 the first pixel, r11 pixels
-    add     r0, lr, #128
+    add     r0, lr, #132
     stmia   r0, {r1-r3}             @ U v z
     mov     r0, lr
     mov     r1, r10
@@ -211,18 +226,21 @@ __asm__(R"(
     str     r0, [lr, #44]
     mov     r1, #0
     str     r1, [lr, #84]
-    add     r12, lr, #88
-    ldmia   r12, {r0-r9}
-    stmia   lr, {r0-r9}
+    add     r12, lr, #88            @ lx .. rdx, at the first row below
+    ldmia   r12, {r0-r10}
+    stmia   lr, {r0-r10}
     b       .Ltri_run_\name\()_Row
 .Ltri_run_\name\()_Done:
     pop     {r0, r4, r5, r6, r7, r8, r9, r10, r11, lr}
     bx      lr
     .size \name, . - \name
     .endm
-    tri_run tri_runArm, 1, 0
-    tri_run tri_runArmKeyFree, 0, 0
-    tri_run tri_runArmWide, 0, 1
+    tri_run tri_runArm, 1, 0, 0
+    tri_run tri_runArmKeyFree, 0, 0, 0
+    tri_run tri_runArmWide, 0, 1, 0
+    tri_run tri_runArmFar, 1, 0, 1
+    tri_run tri_runArmKeyFreeFar, 0, 0, 1
+    tri_run tri_runArmWideFar, 0, 1, 1
     .purgem tri_run
     .purgem tri_pixel
     .purgem tri_texel
@@ -230,15 +248,80 @@ __asm__(R"(
 )");
 #endif
 
+#if defined(__arm__) && !defined(__thumb__)
+/* 1 when v lies in [0, 2^30) and beyond near. */
+static inline int tri_farDepth(int32_t v, int32_t near)
+{
+    return (uint32_t)v < (1u << 30) && v > near;
+}
+
+/* 1 when a step a row moves less than 2^22 either way (239 of them less
+ * than 2^30). */
+static inline int tri_smallStep(uint32_t d)
+{
+    return d + (1u << 22) < (1u << 23);
+}
+
+/* 1 when no depth of a part of a run lies outside (near, 2^30): w its
+ * fields lx .. rdx, n in [1, 240] its rows, dz the step a pixel (|dz| <=
+ * 2^21). Its rows' left edges are at lz + k * ldz for k in [0, n) (the
+ * held row and the next share k = 0), its x edges at lx + k * ldx and rx +
+ * k * rdx. With the steps a row below 2^22 and the x ends within +-2^30
+ * every sum below fits in 32 bits and the running sums are the whole ones.
+ * A row's span from lx >> 12 to rx >> 12 has at most ((rx - lx) >> 12) + 1
+ * pixels, rx - lx running straight between its ends, so its depths lie
+ * between the left edge's and that many steps of dz on, fewer than 512
+ * here: the four corners bound them all (a span cut at either screen side
+ * keeps a part of its pixels). */
+static int tri_runFarPart(const uint32_t* w, int32_t n, int32_t dz, int32_t near)
+{
+    const int32_t k = n - 1;
+    if (!tri_smallStep(w[6]) || !tri_smallStep(w[9]) || !tri_smallStep(w[10]))
+        return 0;
+    const int32_t lx = (int32_t)w[0], rx = (int32_t)w[4];
+    if (lx + (1u << 30) >= (1u << 31) || rx + (1u << 30) >= (1u << 31))
+        return 0;
+    const int32_t lxK = lx + k * (int32_t)w[6], rxK = rx + k * (int32_t)w[10];
+    if (lxK + (1u << 30) >= (1u << 31) || rxK + (1u << 30) >= (1u << 31))
+        return 0;
+    const int32_t lz = (int32_t)w[3];
+    if (!tri_farDepth(lz, near))
+        return 0;
+    const int32_t lzK = lz + k * (int32_t)w[9];
+    if (!tri_farDepth(lzK, near))
+        return 0;
+    const int32_t wide = rx - lx > rxK - lxK ? rx - lx : rxK - lxK; /* within +-2^31 */
+    const int32_t steps = wide < 0 ? 0 : wide >> FP_SHIFT;        /* pixels - 1 at most */
+    if (steps >= 512)
+        return 0;
+    return tri_farDepth(lz + steps * dz, near) && tri_farDepth(lzK + steps * dz, near);
+}
+
+/* 1 when every depth of r lies beyond near and below 2^30, so that every
+ * span would pass the loops' test (tri_runFarPart for each part); only
+ * for runs of 16 rows or more, where the tests it saves outweigh it. */
+static int tri_runFar(const TriRun* r)
+{
+    const int32_t end = r->lowerAtEnd ? r->lowerAtEnd : r->atEnd;
+    if (end - r->at < 16 * SCR_W)
+        return 0;
+    const int32_t dz = (int32_t)r->dz, near = r->near;
+    if (!tri_runFarPart((const uint32_t*)r, (r->atEnd - r->at) / SCR_W, dz, near))
+        return 0;
+    return !r->lowerAtEnd || tri_runFarPart(r->lower, (r->lowerAtEnd - r->atEnd) / SCR_W, dz, near);
+}
+#endif
+
 void tri_runFast(TriRun* r)
 {
 #if defined(__arm__) && !defined(__thumb__)
+    const int far = tri_runFar(r);
     if (r->keyFree && r->wide)
-        tri_runArmWide(r);
+        (far ? tri_runArmWideFar : tri_runArmWide)(r);
     else if (r->keyFree)
-        tri_runArmKeyFree(r);
+        (far ? tri_runArmKeyFreeFar : tri_runArmKeyFree)(r);
     else
-        tri_runArm(r);
+        (far ? tri_runArmFar : tri_runArm)(r);
 #else
     tri_runPortable(r);
 #endif

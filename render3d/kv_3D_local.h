@@ -33,10 +33,12 @@ int obj_frameOk(const Object3D* obj);
 struct TriRun {
     fixed lx;                /* 0: left edge on the current row: x */
     uint32_t lU, lv, lz;     /* 4: u << 12, v, z */
-    fixed ldx;               /* 16: their steps a row */
-    uint32_t ldU, ldv, ldz;  /* 20 */
-    fixed rx, rdx;           /* 32: right edge x on the current row, its step */
-    int32_t at, atEnd;       /* 40: SCR_W * the current row; SCR_W * (last row + 1) */
+    fixed rx;                /* 16: right edge x on the current row */
+    int32_t at;              /* 20: SCR_W * the current row */
+    fixed ldx;               /* 24: the left edge's steps a row */
+    uint32_t ldU, ldv, ldz;  /* 28 */
+    fixed rdx;               /* 40: the right edge's step a row */
+    int32_t atEnd;           /* 44: SCR_W * (last row + 1) */
     uint32_t dU, dv, dz;     /* 48: steps a pixel, dU = du << 12 */
     const void* loopTexels;  /* 60: the ARM loop's texels: texels, or wide */
     fixed* zb;               /* 64: zbuf */
@@ -45,19 +47,21 @@ struct TriRun {
     uint32_t key;            /* 76: TEX_KEY */
     fixed near;              /* 80: cam.near */
     int32_t lowerAtEnd;      /* 84: 0, or SCR_W * (last row of the lower part + 1) */
-    uint32_t lower[10];      /* 88: lx .. rdx below the middle vertex's row */
-    uint32_t scratch[3];     /* 128: U, v, z of a span handed to tri_runNearSpan */
-    int32_t keyFree;         /* 140: 1 when no texel is TEX_KEY (Pic16b keyFree) */
-    const uint16_t* texels;  /* 144: the texture, 256 texels a row */
-    int32_t rowMask;         /* 148: vmask << 9, the byte offset of a texel row */
-    const uint32_t* wide;    /* 152: the texels as words (texWide), or nullptr */
+    uint32_t lower[11];      /* 88: lx .. rdx below the middle vertex's row (at: atEnd) */
+    uint32_t scratch[3];     /* 132: U, v, z of a span handed to tri_runNearSpan */
+    int32_t keyFree;         /* 144: 1 when no texel is TEX_KEY (Pic16b keyFree) */
+    const uint16_t* texels;  /* 148: the texture, 256 texels a row */
+    int32_t rowMask;         /* 152: vmask << 9, the byte offset of a texel row */
+    const uint32_t* wide;    /* 156: the texels as words (texWide), or nullptr */
 };
 
 /* The rows in C++. */
 void tri_runPortable(TriRun* r);
 
 /* The rows: the ARM code on the handheld (on a keyFree texture, a loop
- * without the key test, reading the words of wide when it is set),
+ * without the key test, reading the words of wide when it is set; a run
+ * of 16 rows or more whose depths are shown to lie beyond near skips each
+ * span's near test),
  * tri_runPortable elsewhere; the same pixels, z
  * entries and final edges. */
 void tri_runFast(TriRun* r);

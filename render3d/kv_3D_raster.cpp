@@ -254,7 +254,7 @@ void calc_edge(const Vertex3D* top, const Vertex3D* bottom, Edge3D* e)
         e->dx = e->dz = e->du = e->dv = 0;
         return;
     }
-    const fixed k = fp_div(FP_ONE, height);
+    const fixed k = fp_recip(height); /* height >= 1.0 here */
     e->du = fp_mul(fp_sub(fp_muli(bottom->u, w) >> 7, e->u), k);
     e->dv = fp_mul(fp_sub(fp_muli(bottom->v, h) >> 7, e->v), k);
     e->dx = fp_mul(fp_sub(bottom->sx, top->sx), k);
@@ -268,6 +268,14 @@ void calc_edge(const Vertex3D* top, const Vertex3D* bottom, Edge3D* e)
         e->v = fp_add(e->v, fp_mul(e->dv, t));
         e->y = 0;
     }
+}
+
+/* calc_edge(top, bottom, e) when both ends lie on the same sy (the edge's
+ * top then follows the caller's order), else nothing. */
+static inline void tri_edgeIfLevel(const Vertex3D* top, const Vertex3D* bottom, Edge3D* e)
+{
+    if (top->sy == bottom->sy)
+        calc_edge(top, bottom, e);
 }
 
 /* An edge running down the rows of the cached routine: x, u, v, z on the
@@ -460,7 +468,7 @@ void tri_runPortable(TriRun* r)
             return;
         r->atEnd = r->lowerAtEnd;
         r->lowerAtEnd = 0;
-        memcpy(r, r->lower, sizeof r->lower); /* lx .. rdx */
+        memcpy(r, r->lower, sizeof r->lower); /* lx .. rdx; at is atEnd already */
         r->at -= SCR_W;
     }
 }
@@ -474,23 +482,23 @@ extern "C" void tri_runNearSpan(TriRun* r, int first, int len)
 }
 #endif
 
-/* The edges of one part of a TriRun: the left edge l advanced ln rows
- * (x, u, v, z each plus that many of its steps; u shifted for the run),
- * its steps, the right edge r's x advanced rn rows and its step. The
- * edges are picked as pointers and read field by field, which keeps the
- * set-up in registers. */
+/* The edges of one part of a TriRun (lx .. rdx but at): the left edge l
+ * advanced ln rows (x, u, v, z each plus that many of its steps; u
+ * shifted for the run), the right edge r's x advanced rn rows, their
+ * steps. The edges are picked as pointers and read field by field, which
+ * keeps the set-up in registers. */
 static inline void tri_runEdges(uint32_t* w, const Edge3D* l, int ln, const Edge3D* r, int rn)
 {
     w[0] = (uint32_t)fp_add(l->x, fp_muli(l->dx, ln));
     w[1] = (uint32_t)fp_add(l->u, fp_muli(l->du, ln)) << FP_SHIFT;
     w[2] = (uint32_t)fp_add(l->v, fp_muli(l->dv, ln));
     w[3] = (uint32_t)fp_add(l->z, fp_muli(l->dz, ln));
-    w[4] = (uint32_t)l->dx;
-    w[5] = (uint32_t)l->du << FP_SHIFT;
-    w[6] = (uint32_t)l->dv;
-    w[7] = (uint32_t)l->dz;
-    w[8] = (uint32_t)fp_add(r->x, fp_muli(r->dx, rn));
-    w[9] = (uint32_t)r->dx;
+    w[4] = (uint32_t)fp_add(r->x, fp_muli(r->dx, rn));
+    w[6] = (uint32_t)l->dx;
+    w[7] = (uint32_t)l->du << FP_SHIFT;
+    w[8] = (uint32_t)l->dv;
+    w[9] = (uint32_t)l->dz;
+    w[10] = (uint32_t)r->dx;
 }
 
 /* The rows of tri_rows as one TriRun: the rows to the middle vertex's (when
@@ -509,8 +517,12 @@ static void tri_runRows(TriRun* run, const Edge3D* pr, const Edge3D* pq, const E
     if (ystart < ymid) {
         tri_runEdges((uint32_t*)run, longLeft ? pr : pq, 0, longLeft ? pq : pr, 0);
         run->atEnd = SCR_W * ((ymid < ylast ? ymid : ylast) + 1);
-        run->lowerAtEnd = ymid < ylast ? SCR_W * (ylast + 1) : 0;
-        tri_runEdges(run->lower, ll, lln, lr, lrn);
+        run->lowerAtEnd = 0;
+        if (ymid < ylast) { /* lower is read only then */
+            run->lowerAtEnd = SCR_W * (ylast + 1);
+            tri_runEdges(run->lower, ll, lln, lr, lrn);
+            run->lower[5] = (uint32_t)run->atEnd; /* the lower part's first row */
+        }
     } else {
         tri_runEdges((uint32_t*)run, ll, lln, lr, lrn);
         run->atEnd = SCR_W * (ylast + 1);
@@ -585,12 +597,6 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     Edge3D* qr = &obj->edges[face->ebc];
     tri_sort(&p, &q, &r, &pq, &pr, &qr);
 
-    calc_edge(p, q, pq);
-    calc_edge(p, r, pr);
-    calc_edge(q, r, qr);
-    if (pr->flat)
-        return;
-
     /* Rows are clamped to the screen here: 0 <= ystart, ylast <= 239. */
     int ystart = fp_iconv(p->sy);
     if (ystart < 0)
@@ -598,11 +604,29 @@ void drawtritex16b_FixPoint_split(const Face3D* face, Object3D* obj)
     int ylast = fp_iconv(r->sy);
     if (ylast > SCR_H - 1)
         ylast = SCR_H - 1;
-    if (ylast - ystart <= 0)
-        return; /* within one scanline, or off the screen */
+    if (ylast - ystart <= 0) {
+        /* within one scanline, or off the screen: nothing drawn. An edge
+         * whose ends lie on different sy has one top, so whichever
+         * triangle makes it later makes the same values; one whose ends
+         * share sy takes its top from this triangle's order, so it is made
+         * here as when every triangle made its edges. */
+        tri_edgeIfLevel(p, q, pq);
+        tri_edgeIfLevel(p, r, pr);
+        tri_edgeIfLevel(q, r, qr);
+        return;
+    }
     int ymid = fp_iconv(q->sy);
     if (ymid < 0)
         ymid = 0;
+    /* pq is read only when the middle vertex's row is below the first */
+    if (ystart < ymid)
+        calc_edge(p, q, pq);
+    else
+        tri_edgeIfLevel(p, q, pq);
+    calc_edge(p, r, pr);
+    calc_edge(q, r, qr);
+    if (pr->flat)
+        return;
 
     /* Horizontal gradients, measured on the middle vertex's row. */
     const int s = ymid - ystart;

@@ -92,6 +92,9 @@ TEST(IntegerForms, DivisionByAReciprocalIsExact)
         for (uint32_t n : v)
             ASSERT_EQ(fp_udivRecip(n, d), n / d) << n << " / " << d;
         ASSERT_EQ(fp_udivRecip(0xFFFFFFFFu, d), 0xFFFFFFFFu / d) << d; /* fp_divisor's reciprocal */
+        ASSERT_EQ(fp_udivRecip24(d), (1u << 24) / d) << d;              /* the edges' 1 / height */
+        const uint64_t r = fp_recip32(d), exact = (1ull << 32) / d;    /* fp_divisor's reciprocal */
+        ASSERT_TRUE(r <= exact && exact - r <= 1 + 4 / d) << d;
     }
 }
 
