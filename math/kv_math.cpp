@@ -176,14 +176,31 @@ int isqrt(int n)
 
 /* ---- Division -------------------------------------------------------------- */
 
+/* The leading zero bits of d >= 1 (0..31), from kLeadingZeros8. */
+static inline int fp_leadingZeros(uint32_t d)
+{
+    if (d >> 16)
+        return d >> 24 ? kLeadingZeros8[d >> 24] : 8 + kLeadingZeros8[d >> 16];
+    return d >> 8 ? 16 + kLeadingZeros8[d >> 8] : 24 + kLeadingZeros8[d];
+}
+
+/* A reciprocal R <= 2^63 / D of a normalised D (2^31 <= D < 2^32), below
+ * 2^32: kRecip9's entry for D's top nine bits, then `steps` Newton steps
+ * (1 or 2, see fp_udivRecip for why each stays at or below 2^63 / D). */
+static inline uint32_t fp_newtonRecip(uint32_t D, int steps)
+{
+    uint32_t R = kRecip9[(D >> 23) & 255u];
+    for (int step = 0; step < steps; step++) {
+        const uint64_t e = (1ull << 63) - (uint64_t)D * R;
+        R += (uint32_t)(((uint64_t)R * (uint32_t)(e >> 32)) >> 31);
+    }
+    return R;
+}
+
 uint32_t fp_udivRecip(uint32_t n, uint32_t d)
 {
     /* s: the leading zeros of d; D = d << s lies in [2^31, 2^32). */
-    int s;
-    if (d >> 16)
-        s = d >> 24 ? kLeadingZeros8[d >> 24] : 8 + kLeadingZeros8[d >> 16];
-    else
-        s = d >> 8 ? 16 + kLeadingZeros8[d >> 8] : 24 + kLeadingZeros8[d];
+    const int s = fp_leadingZeros(d);
     const uint32_t D = d << s;
     /* R <= 2^63 / D throughout: the table's entry for D's top nine bits is
      * the reciprocal of the bucket's upper end. A Newton step from below,
@@ -192,11 +209,7 @@ uint32_t fp_udivRecip(uint32_t n, uint32_t d)
      * every truncation below (e's low word, the product's low bits) only
      * lowers it; each step squares the relative shortfall, 2^-8, 2^-16,
      * then about 2^-30. R stays below 2^32. */
-    uint32_t R = kRecip9[(D >> 23) & 255u];
-    for (int step = 0; step < 2; step++) {
-        const uint64_t e = (1ull << 63) - (uint64_t)D * R;
-        R += (uint32_t)(((uint64_t)R * (uint32_t)(e >> 32)) >> 31);
-    }
+    const uint32_t R = fp_newtonRecip(D, 2);
     /* q = n * 2^s / D >= n * R / 2^(63 - s), the estimate; its shortfall is
      * below q * 2^-29 + 1, a few units at most */
     uint32_t q = (uint32_t)(((uint64_t)n * R) >> 32) >> (31 - s);
@@ -210,39 +223,23 @@ uint32_t fp_udivRecip(uint32_t n, uint32_t d)
 
 uint32_t fp_recip32(uint32_t d)
 {
-    int s;
-    if (d >> 16)
-        s = d >> 24 ? kLeadingZeros8[d >> 24] : 8 + kLeadingZeros8[d >> 16];
-    else
-        s = d >> 8 ? 16 + kLeadingZeros8[d >> 8] : 24 + kLeadingZeros8[d];
+    const int s = fp_leadingZeros(d);
     const uint32_t D = d << s;
     /* fp_udivRecip's two steps: R <= 2^63 / D, short of it by about 2^-30
      * of itself; 2^32 / d is 2^63 / D >> (31 - s) */
-    uint32_t R = kRecip9[(D >> 23) & 255u];
-    for (int step = 0; step < 2; step++) {
-        const uint64_t e = (1ull << 63) - (uint64_t)D * R;
-        R += (uint32_t)(((uint64_t)R * (uint32_t)(e >> 32)) >> 31);
-    }
+    const uint32_t R = fp_newtonRecip(D, 2);
     return R >> (31 - s);
 }
 
 uint32_t fp_udivRecip24(uint32_t d)
 {
-    int s;
-    if (d >> 16)
-        s = d >> 24 ? kLeadingZeros8[d >> 24] : 8 + kLeadingZeros8[d >> 16];
-    else
-        s = d >> 8 ? 16 + kLeadingZeros8[d >> 8] : 24 + kLeadingZeros8[d];
+    const int s = fp_leadingZeros(d);
     const uint32_t D = d << s;
     /* As fp_udivRecip: R stays at or below 2^63 / D. One Newton step
      * leaves it short by about 2^-16 of itself, so the estimate below is
      * short by less than q * 2^-16 + 1, at most 2 for q <= 2^16 (d >=
      * 256); smaller divisors take the second step. */
-    uint32_t R = kRecip9[(D >> 23) & 255u];
-    for (int step = d < 256 ? 0 : 1; step < 2; step++) {
-        const uint64_t e = (1ull << 63) - (uint64_t)D * R;
-        R += (uint32_t)(((uint64_t)R * (uint32_t)(e >> 32)) >> 31);
-    }
+    const uint32_t R = fp_newtonRecip(D, d < 256 ? 2 : 1);
     /* 2^24 * R >> 32 is R >> 8 exactly; then >> (31 - s). For s <= 7 (d
      * >= 2^24, a quotient of 0 or 1) the estimate is 0. */
     uint32_t q = s > 7 ? R >> (39 - s) : 0u;
