@@ -8,11 +8,11 @@
 enum {
     RAND_DEG = 31,     /* words of state */
     RAND_SEP = 3,      /* distance between the two taps */
-    RAND_CHUNK = 256,  /* fewest words the first fill after a seed makes */
-    RAND_CHUNK2 = 4096, /* fewest words a later fill makes */
+    RAND_CHUNK = 4096, /* fewest words a fill makes, but the seed's own */
     RAND_BLOCK = 6,    /* the ARM loop makes words in blocks of this many */
-    /* the sliding window below, with room for a fill rounded up to a block */
-    RAND_WORDS = RAND_DEG + KV_RAND_AHEAD + RAND_CHUNK2 + RAND_BLOCK
+    /* the sliding window below: the drawn history (at most 31 words), the
+     * larger of a promise and a chunk, rounded up to a block */
+    RAND_WORDS = RAND_DEG + (KV_RAND_AHEAD > RAND_CHUNK ? KV_RAND_AHEAD : RAND_CHUNK) + RAND_BLOCK
 };
 
 /* ---- Globals -------------------------------------------------------------
@@ -66,8 +66,9 @@ rand_makeArm:
 #endif
 
 /* Makes at least n more words than are undrawn (n <= KV_RAND_AHEAD), and
- * at least RAND_CHUNK, after moving what is still needed (the last 31 words
- * and the undrawn ones) to the window's start. Needs a seed. */
+ * at least RAND_CHUNK unless it is the seed's own fill, after moving what
+ * is still needed (the last 31 words and the undrawn ones) to the window's
+ * start. Needs a seed. */
 static void rand_fill(int n)
 {
     uint32_t* const end = randWords + (kvRandom.end - randWords);
@@ -77,11 +78,11 @@ static void rand_fill(int n)
     const size_t kept = (size_t)(end - keep);
     const size_t drawnAhead = (size_t)(kvRandom.next - keep); /* history words before next, <= 31 */
     memmove(randWords, keep, kept * sizeof *randWords);
-    /* The first fill after a seed makes few words (a scene that seeds
-     * often draws few numbers each time); later ones make many, so that
-     * the undrawn words are seldom moved. next + max(n, chunk) stays
+    /* The seed's own fill makes only the words it discards (a scene that
+     * seeds often draws few numbers each time); later ones make many, so
+     * that the undrawn words are seldom moved. next + max(n, chunk) stays
      * inside: next <= 31 words in. */
-    const int chunk = randFills++ ? RAND_CHUNK2 : RAND_CHUNK;
+    const int chunk = randFills++ ? RAND_CHUNK : 0;
     uint32_t* stop = randWords + drawnAhead + (n > chunk ? n : chunk);
     /* x[i] = x[i-31] + x[i-3]: the word 31 back is the oldest of the ring,
      * the one 3 back the newest but two. Making more words than asked

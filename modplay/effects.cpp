@@ -138,10 +138,16 @@ static void vibratoSetup(MODFILE_FXSTATE* fx)
         fx->vibSpeed = fx->op >> 4;
 }
 
+/* The vibrato's period offset at fx's position, depth and wave. */
+static void vibratoApply(MODFILE* mod, int c, const MODFILE_FXSTATE* fx)
+{
+    MODFILE_SetPeriodOfs(mod, c, (fx->vibDepth * wavetab[fx->vibWave & 3][fx->vibPos]) >> 5);
+}
+
 /* One vibrato step with the depth, speed, wave and position of fx. */
 static void vibratoStepFx(MODFILE* mod, int c, MODFILE_FXSTATE* fx)
 {
-    MODFILE_SetPeriodOfs(mod, c, (fx->vibDepth * wavetab[fx->vibWave & 3][fx->vibPos]) >> 5);
+    vibratoApply(mod, c, fx);
     fx->vibPos = (fx->vibPos + fx->vibSpeed) & 63;
 }
 
@@ -153,7 +159,7 @@ static void vibratoTickFx(MODFILE* mod, int c, MODFILE_FXSTATE* fx)
     if (mod->tick != 0)
         vibratoStepFx(mod, c, fx);
     else if (mod->formatId != MODFILE_FORMAT_MOD)
-        MODFILE_SetPeriodOfs(mod, c, (fx->vibDepth * wavetab[fx->vibWave & 3][fx->vibPos]) >> 5);
+        vibratoApply(mod, c, fx);
 }
 
 static void vibratoTick(MODFILE* mod, int c, int col)
@@ -1004,11 +1010,6 @@ static int effect_XM50_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
     return 0;
 }
 
-static int effect_XM50_Process(MODFILE* mod, int c, int col)
-{
-    return effect_ST50_Process(mod, c, col);
-}
-
 static int effect_XM50_Stop(MODFILE*, int, int) { return 0; }
 
 /* ---- 47 XM60: 6xy vibrato + volume slide, with memory ---------------------- */
@@ -1019,15 +1020,6 @@ static int effect_XM60_Start(MODFILE* mod, int c, int col, MODFILE_CELL*)
     return 0;
 }
 
-static int effect_XM60_Process(MODFILE* mod, int c, int col)
-{
-    return effect_ST60_Process(mod, c, col);
-}
-
-static int effect_XM60_Stop(MODFILE* mod, int c, int col)
-{
-    return effect_ST60_Stop(mod, c, col);
-}
 
 /* ---- 48 XMe5: E5x set finetune for the row's note -------------------------- */
 
@@ -1326,8 +1318,8 @@ const MODPLAY_EFFECT MODPLAY_EffectHandlers[MODFX_COUNT + 1] = {
     {effect_S3Mq0_Start, effect_S3Mq0_Process, effect_S3Mq0_Stop}, /* 43 Qxy retrigger + volume change */
     {effect_S3Mr0_Start, effect_S3Mr0_Process, effect_S3Mr0_Stop}, /* 44 Rxy tremolo */
     {effect_S3Mt0_Start, effect_S3Mt0_Process, effect_S3Mt0_Stop}, /* 45 Txx set tempo */
-    {effect_XM50_Start, effect_XM50_Process, effect_XM50_Stop},    /* 46 5xy tone portamento + volume slide, memory */
-    {effect_XM60_Start, effect_XM60_Process, effect_XM60_Stop},    /* 47 6xy vibrato + volume slide, memory */
+    {effect_XM50_Start, effect_ST50_Process, effect_XM50_Stop},    /* 46 5xy tone portamento + volume slide, memory */
+    {effect_XM60_Start, effect_ST60_Process, effect_ST60_Stop},    /* 47 6xy vibrato + volume slide, memory */
     {effect_XMe5_Start, effect_XMe5_Process, effect_XMe5_Stop},    /* 48 E5x set finetune of the row's note */
     {effect_XMk0_Start, effect_XMk0_Process, effect_XMk0_Stop},    /* 49 Kxx key off at tick xx */
     {effect_XMl0_Start, effect_XMl0_Process, effect_XMl0_Stop},    /* 50 Lxx set envelope position */

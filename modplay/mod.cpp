@@ -71,9 +71,7 @@ enum {
     MOD_ROWS = 64,           /* rows of every pattern */
     MOD_ORDERS = 128,        /* entries of the order table */
     MOD_MAX_PATTERNS = 256,  /* order entries are bytes */
-    MOD_TRIAL_MIN = 1080,    /* shortest image the trial load looks at */
-    MOD_PAN_LEFT = 86,       /* panning of a left channel (0..255): a third of the way from the left */
-    MOD_PAN_RIGHT = 167      /* panning of a right channel: as far from the right */
+    MOD_TRIAL_MIN = 1080     /* shortest image the trial load looks at */
 };
 
 /* ---- Descriptors ---------------------------------------------------------- */
@@ -442,7 +440,7 @@ int MODFILE_SetMOD(const char* data, int len, MODFILE* mod)
     /* the Amiga's channel pairs: left, right, right, left, left, right, ... */
     for (int c = 0; c < mod->numChannels; c++) {
         mod->channels[c].voice.enabled = 1;
-        mod->channels[c].defaultPanning = ((c + 1) & 2) ? MOD_PAN_RIGHT : MOD_PAN_LEFT;
+        mod->channels[c].defaultPanning = ((c + 1) & 2) ? MODFILE_PAN_RIGHT : MODFILE_PAN_LEFT;
     }
     mod->initSpeed = 6;
     mod->initBpm = 125;

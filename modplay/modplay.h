@@ -46,6 +46,13 @@ enum {
     MODFILE_FORMAT_XM = 3
 };
 
+/* The default panning (0..255) of a left and a right channel in MOD and S3M
+ * songs: a third of the way in from each side. */
+enum {
+    MODFILE_PAN_LEFT = 86,
+    MODFILE_PAN_RIGHT = 167
+};
+
 struct MODFILE;
 
 /* One pattern cell; the cell of channel c in row r of pattern p is

@@ -368,9 +368,7 @@ int MODFILE_TriggerNote(MODFILE* mod, int c, int note, int instr, int vol)
             ch->voice.sample = s;
             ch->voice.active = 1;
             ch->voice.forward = 1;
-            ch->basePeriod = MODFILE_SamplePeriod(mod, ch->instrument, s, note, s->c4Rate, s->finetune);
-            ch->periodFrac = MODFILE_NotePeriodFrac(mod, ch->instrument->noteMap[transposedNote(s, note)], s->c4Rate);
-            MODFILE_UpdateStep(mod, c);
+            MODFILE_SetNote(mod, c, ch->instrument->noteMap[transposedNote(s, note)], s->c4Rate, s->finetune);
             result = 1;
         }
     }

@@ -28,9 +28,7 @@ enum {
      * there */
     S3M_MAX_PACKED = S3M_ROWS * (S3M_CHANNELS * 6 + 1),
     S3M_MAX_FRAMES = (1 << 21) - 1, /* longest sample kept: positions are 22.10 in 32 bits */
-    S3M_PANNING_TABLE = 252,       /* byte 53 when the default panning table is there */
-    S3M_PAN_LEFT = 86,             /* panning (0..255) of a left channel without a table entry */
-    S3M_PAN_RIGHT = 167            /* and of a right one */
+    S3M_PANNING_TABLE = 252        /* byte 53 when the default panning table is there */
 };
 
 static const char S3M_TAG[] = "SCRM";
@@ -431,7 +429,7 @@ int MODFILE_SetS3M(const char* data, int len, MODFILE* mod)
             else if (panning[i] & 0x20)
                 ch->defaultPanning = (uint8_t)((panning[i] & 15) * 17);
             else
-                ch->defaultPanning = settings[i] < 8 ? S3M_PAN_LEFT : S3M_PAN_RIGHT;
+                ch->defaultPanning = settings[i] < 8 ? MODFILE_PAN_LEFT : MODFILE_PAN_RIGHT;
             mod->numChannels++;
         }
     }

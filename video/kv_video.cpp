@@ -175,28 +175,18 @@ static void pic_set(Pic16b* pic, uint16_t* px, int w, int h)
     pic->widthLog2 = pic_log2((unsigned)w);
 }
 
-/* Allocates w*h pixels after checking the size; prints the "not nuff mem"
- * message and returns nullptr when the size is absurd or memory runs out. */
-static uint16_t* pic_alloc(long long w, long long h)
+/* Allocates w*h pixels after checking the size, cleared to 0 unless
+ * `clear` is 0 (for a decoder that writes every pixel); prints the "not
+ * nuff mem" message and returns nullptr when the size is absurd or memory
+ * runs out. */
+static uint16_t* pic_alloc(long long w, long long h, int clear = 1)
 {
     if (w <= 0 || h <= 0 || w * h > PIC_MAX_PIXELS) {
         printf("%s", kv_msgNoMem);
         return nullptr;
     }
-    uint16_t* p = (uint16_t*)calloc((size_t)(w * h), sizeof(uint16_t));
-    if (!p)
-        printf("%s", kv_msgNoMem);
-    return p;
-}
-
-/* pic_alloc without clearing, for a decoder that writes every pixel. */
-static uint16_t* pic_allocUncleared(long long w, long long h)
-{
-    if (w <= 0 || h <= 0 || w * h > PIC_MAX_PIXELS) {
-        printf("%s", kv_msgNoMem);
-        return nullptr;
-    }
-    uint16_t* p = (uint16_t*)malloc((size_t)(w * h) * sizeof(uint16_t));
+    const size_t n = (size_t)(w * h);
+    uint16_t* p = (uint16_t*)(clear ? calloc(n, sizeof(uint16_t)) : malloc(n * sizeof(uint16_t)));
     if (!p)
         printf("%s", kv_msgNoMem);
     return p;
@@ -342,7 +332,7 @@ static uint16_t* tga_decodePlain(FILE* f, const unsigned char* head, long long f
                                  int rightToLeft)
 {
     unsigned char* file = (unsigned char*)malloc((size_t)fileLen);
-    uint16_t* px = pic_allocUncleared(w, h); /* every row and column is written below */
+    uint16_t* px = pic_alloc(w, h, 0); /* every row and column is written below */
     if (!file || !px) {
         if (!file && px)
             printf("%s", kv_msgNoMem);

@@ -217,17 +217,13 @@ void kb_platClose(void)
 
 /* ---- Clock --------------------------------------------------------------- */
 
-/* The current source's own count in ms (wrapping in 32 bits). */
+/* The current real source's own count in ms (wrapping in 32 bits); the
+ * virtual clock never comes here. */
 static int web_sourceMs(void)
 {
-    switch (clockSource) {
-    case CLOCK_VIRTUAL:
-        return virtualNow;
-    case CLOCK_AUDIO:
+    if (clockSource == CLOCK_AUDIO)
         return (int)(long long)(web_jsAudioHeard() * 1000.0 / web_audioRate());
-    default:
-        return (int)(long long)web_jsNow();
-    }
+    return (int)(long long)web_jsNow();
 }
 
 int timer_platNow(void)
@@ -246,7 +242,6 @@ static void web_clockFrom(int source)
 {
     int last = timer_platNow();
     clockSource = source;
-    clockBase = 0;
     clockBase = (int)((unsigned)last - (unsigned)web_sourceMs());
     clockLast = last;
 }

@@ -203,12 +203,8 @@ void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset)
      * are the kernel's numbers (sys/mman.h of this layer) */
     unsigned long args[6] = {(unsigned long)addr, length, (unsigned long)prot, (unsigned long)flags,
                              (unsigned long)fd, (unsigned long)offset};
-    long r = lx_call<LX_NR_OLD_MMAP>((long)args);
-    if (lx_failed(r)) {
-        errno = (int)-r;
-        return MAP_FAILED;
-    }
-    return (void*)r;
+    const long r = lx_result(lx_call<LX_NR_OLD_MMAP>((long)args));
+    return r == -1 ? MAP_FAILED : (void*)r;
 }
 
 int munmap(void* addr, size_t length)
